@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the build and run-time packages and creates the project's headless Wine prefix.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+
+need=(g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build)
+missing=()
+for p in "${need[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if [ ! -f "$WINEPREFIX/.ov-ready" ]; then
+  echo "creating Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i </dev/null >/dev/null 2>&1
+  # Null graphics driver: windows, dialogs and message boxes work without a display.
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+  # A crash prints a backtrace and exits instead of waiting on winedbg's dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  wineserver -k || true
+  touch "$WINEPREFIX/.ov-ready"
+fi

@@ -1,0 +1,100 @@
+// The control class OVCustInst and its automation interface IOVCustInst.
+#pragma once
+
+#include <windows.h>
+
+#include "../diagnostics/OVCILog.h"
+#include "../framework/dispatch_impl.h"
+#include "../framework/object_root.h"
+#include "../framework/object_safety.h"
+#include "../server/resource.h"
+#include "ovcustinst_idl.h"
+
+namespace ov {
+
+// The install path from the registry and the host product's directory below it; shared by
+// every object of the process and rewritten by each construction.
+extern char InstallPath[MAX_PATH + 1];
+extern char PellarInstallPath[MAX_PATH + 1];
+
+class OVCustInst : public ObjectRoot,
+                   public DispatchImpl<IOVCustInst>,
+                   public ObjectSafetyImpl<INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA>,
+                   public OVCILog,
+                   public ClassObjectSupport<OVCustInst, &CLSID_OVCustInst, IDR_OVCUSTINST> {
+public:
+    OVCustInst();
+    ~OVCustInst() override;
+
+    static const InterfaceEntry* InterfaceMap();
+
+    // IOVCustInst
+    STDMETHOD(CopyFile)(BSTR bstrFileName, BSTR bstrSourceDir, BSTR bstrDestDir) override;
+    STDMETHOD(CopyOVCustomFilesFromINF)(BSTR bstrINFPath) override;
+    STDMETHOD(CreateDir)(BSTR bstrDirPath) override;
+    STDMETHOD(InstallMLScripts)() override;
+    STDMETHOD(get_AppsPath)(BSTR* pVal) override;
+    STDMETHOD(get_BackupPath)(BSTR* pVal) override;
+    STDMETHOD(get_BitmapPath)(BSTR* pVal) override;
+    STDMETHOD(get_DevelopPath)(BSTR* pVal) override;
+    STDMETHOD(get_DownloadPath)(BSTR* pVal) override;
+    STDMETHOD(get_FilePath)(BSTR* pVal) override;
+    STDMETHOD(get_HelpPath)(BSTR* pVal) override;
+    STDMETHOD(get_LocalNWXORVANPath)(BSTR* pVal) override;
+    STDMETHOD(get_ProductionPath)(BSTR* pVal) override;
+    STDMETHOD(get_ScriptingPath)(BSTR* pVal) override;
+    STDMETHOD(get_ServerPath)(BSTR* pVal) override;
+    STDMETHOD(get_WindowsDir)(BSTR* pVal) override;
+    STDMETHOD(RunSEE)(BSTR bstrSEEPath, BSTR bstrDestPath) override;
+    STDMETHOD(Init)() override;
+    STDMETHOD(get_LocalPLORVANPath)(BSTR* pVal) override;
+    STDMETHOD(get_InstalledMLVersion)(BSTR* pVal) override;
+    STDMETHOD(get_CachedMLVersion)(BSTR* pVal) override;
+    STDMETHOD(InstallSEditor)() override;
+    STDMETHOD(get_ConvertLogPath)(BSTR* pVal) override;
+    STDMETHOD(get_ScriptingConversionPath)(BSTR* pVal) override;
+    STDMETHOD(RunEditor)() override;
+    STDMETHOD(get_MLReadMe)(BSTR* pVal) override;
+    STDMETHOD(GetFreeDiskSpace)(BSTR bstrDrive, ULONG* ulFreeSpace) override;
+    STDMETHOD(InstallDevFiles)() override;
+    STDMETHOD(ScriptServerSetupComplete)(VARIANT_BOOL* bComplete) override;
+    STDMETHOD(SetScriptServer)(BSTR bstrMappedScriptServer) override;
+
+    // Reads a string value below HKEY_LOCAL_MACHINE into a new BSTR; reports every failure
+    // itself (without a box) and points *ppszErrorText at a short message.
+    HRESULT ReadRegistryValue(BSTR bstrSubKey, BSTR bstrValueName, BSTR* pbstrValue,
+                              const char** ppszErrorText);
+
+protected:
+    // The control's own fields, in declaration order; each is owned by the object.
+    BSTR AppsPath;
+    BSTR BackupPath;
+    BSTR BitmapPath;
+    BSTR CachedMLDVersion;
+    BSTR CachedMLVersion;
+    BSTR MLDSEEFileName;
+    BSTR DownloadPath;
+    BSTR DevelopPath;
+    BSTR MLReadMeDev;
+    BSTR HelpPath;
+    BSTR FilePath;
+    BSTR InstalledMLDVersion;
+    BSTR InstalledMLVersion;
+    BSTR LocalNWXORVANPath;
+    BSTR LocalPLORVANPath;
+    BSTR ProductionPath;
+    BSTR MLSSEEFileName;
+    BSTR ScriptingPath;
+    BSTR MappedScriptServer;
+    BSTR ServerPath;
+    BSTR MLReadMe;
+    BSTR WindowsDir;
+
+private:
+    // Hands out a copy of a field through a getter's out-pointer.
+    HRESULT CopyField(BSTR field, BSTR* pVal);
+    // Members whose work belongs to a later stage of the server.
+    HRESULT NotImplemented();
+};
+
+}  // namespace ov

@@ -1,0 +1,154 @@
+#include "OVCILog.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <io.h>
+#include <share.h>
+#include <string>
+#include <vector>
+
+#include "../environment/registry_readers.h"
+#include "../framework/bounded_text.h"
+#include "error_codes.h"
+#include "log_record.h"
+
+namespace ov {
+namespace {
+
+constexpr char kLogFileName[] = "OVCILog.txt";
+constexpr char kBoxTitle[] = "OVCustomInstall Error";
+// Pieces beyond this many are not looked at; no caller comes near it.
+constexpr std::size_t kMaxPieces = 4096;
+
+// The reason text: the system's own for its codes, else the platform's message table.
+class Reason {
+public:
+    explicit Reason(HRESULT code) {
+        if (const char* own = OwnReasonText(code)) {
+            text_ = own;
+            return;
+        }
+        DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, static_cast<DWORD>(code), 0x0400,
+                                 reinterpret_cast<char*>(&system_), 0, nullptr);
+        text_ = (n && system_) ? system_ : "";
+    }
+    ~Reason() { if (system_) LocalFree(system_); }
+    Reason(const Reason&) = delete;
+    Reason& operator=(const Reason&) = delete;
+    const char* Text() const { return text_; }
+
+private:
+    char* system_ = nullptr;
+    const char* text_ = "";
+};
+
+// Several processes may append at once. Every writer opens the file shared and holds an
+// exclusive lock on one byte far past any real end of file for the whole record, so that
+// records never interleave; appends land at the end whatever the others wrote meanwhile.
+class LogFileLock {
+public:
+    explicit LogFileLock(FILE* f) : handle_(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) {
+        locked_ = handle_ != INVALID_HANDLE_VALUE &&
+                  LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, Region());
+    }
+    ~LogFileLock() {
+        if (locked_) UnlockFileEx(handle_, 0, 1, 0, Region());
+    }
+    LogFileLock(const LogFileLock&) = delete;
+    LogFileLock& operator=(const LogFileLock&) = delete;
+
+private:
+    OVERLAPPED* Region() {
+        std::memset(&region_, 0, sizeof region_);
+        region_.Offset = 0xFFFFFFFEu;
+        region_.OffsetHigh = 0x7FFFFFFFu;
+        return &region_;
+    }
+    HANDLE handle_;
+    OVERLAPPED region_;
+    bool locked_ = false;
+};
+
+}  // namespace
+
+OVCILog::OVCILog() : LogFilePath{}, LogEnabled(0) {
+    try {
+        char installPath[MAX_PATH + 1] = {};
+        if (FAILED(ReadInstallPath(installPath, MAX_PATH))) return;
+        LogEnabled = 1;
+        if (!FormatBounded(LogFilePath, sizeof LogFilePath, "%s\\%s", installPath, kLogFileName)) {
+            LogFilePath[0] = '\0';
+            LogEnabled = 0;
+        }
+    } catch (...) {
+        ReportError(E_FAIL, "OVCILog", __LINE__, 1, "END");
+    }
+}
+
+OVCILog::~OVCILog() {
+    try {
+        LogEnabled = 0;
+        LogFilePath[0] = '\0';
+    } catch (...) {
+        ReportError(E_FAIL, "OVCILog", __LINE__, 0, "END");
+    }
+}
+
+void OVCILog::ReportError(HRESULT code, const char* sourceFile, int line, int showMessageBox, ...) {
+    va_list pieces;
+    va_start(pieces, showMessageBox);
+    ReportPieces(code, sourceFile, line, showMessageBox, pieces);
+    va_end(pieces);
+}
+
+void OVCILog::ReportPieces(HRESULT code, const char* sourceFile, int line, int showMessageBox,
+                           va_list args) noexcept {
+    try {
+        Reason reason(code);
+        if (showMessageBox) {
+            std::string box = FormatMessageBoxText(reason.Text());
+            MessageBoxA(nullptr, box.c_str(), kBoxTitle, 0);
+        }
+        if (!LogEnabled) return;
+
+        std::vector<const char*> pieces;
+        for (std::size_t i = 0; i < kMaxPieces; ++i) {
+            const char* p = va_arg(args, const char*);
+            if (!p || std::strcmp(p, "END") == 0) break;
+            pieces.push_back(p);
+        }
+
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        LogTime t{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+        std::vector<std::string> record = FormatLogRecord(t, sourceFile, line, code, reason.Text(), pieces);
+
+        FILE* f = _fsopen(LogFilePath, "a", _SH_DENYNO);
+        if (!f) return;
+        {
+            LogFileLock lock(f);
+            for (const std::string& segment : record) {
+                std::fputs(segment.c_str(), f);
+                std::fflush(f);
+            }
+        }
+        std::fclose(f);
+    } catch (...) {
+        // A report never fails towards its caller.
+    }
+}
+
+HRESULT OVCILog::ErrnoToHResult() {
+    try {
+        return MapErrno(errno);
+    } catch (...) {
+        ReportError(E_FAIL, "OVCILog", __LINE__, 1, "END");
+        return E_FAIL;
+    }
+}
+
+}  // namespace ov

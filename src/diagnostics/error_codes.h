@@ -1,0 +1,33 @@
+// Result codes of the system and the mappings into them. Plain functions: no platform calls.
+#pragma once
+
+#include <cstdint>
+
+namespace ov {
+
+using HResult = std::int32_t;
+
+inline constexpr HResult kS_OK = 0;
+inline constexpr HResult kE_FAIL = static_cast<HResult>(0x80004005u);
+inline constexpr HResult kE_INVALIDARG = static_cast<HResult>(0x80070057u);
+
+// The system's own codes and their reason texts.
+inline constexpr HResult OV_E_SEECOPY = static_cast<HResult>(0x80040200u);
+inline constexpr HResult OV_E_NODATA = static_cast<HResult>(0x80040201u);
+inline constexpr const char kSeeCopyReason[] = "Copy of SSE did not succeed.\n";
+inline constexpr const char kNoDataReason[] = "Could not find ORVAN data.\n";
+
+// A Win32 or registry error code as an HRESULT: positive codes go into facility 7,
+// anything else is taken as it stands.
+constexpr HResult Win32ToHResult(std::int32_t code) {
+    return code > 0 ? static_cast<HResult>((static_cast<std::uint32_t>(code) & 0xFFFFu) | 0x80070000u)
+                    : code;
+}
+
+// errno after a failed program start, as an HRESULT.
+HResult MapErrno(int err);
+
+// The fixed reason text of the system's own codes, or nullptr for every other code.
+const char* OwnReasonText(HResult code);
+
+}  // namespace ov

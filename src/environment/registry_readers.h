@@ -1,0 +1,13 @@
+// Reading the maker's install path from the registry.
+#pragma once
+
+#include <windows.h>
+
+namespace ov {
+
+// Reads "InstallPath" under HKEY_LOCAL_MACHINE "SOFTWARE\Orvanta" into buffer (size bytes,
+// terminator included). S_OK when the key opened, whether or not the value was there;
+// E_FAIL when it did not. The buffer is changed only by a successful read.
+HRESULT ReadInstallPath(char* buffer, DWORD size);
+
+}  // namespace ov

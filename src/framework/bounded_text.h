@@ -1,0 +1,26 @@
+// Writing into fixed-size narrow buffers without ever passing their end.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+
+namespace ov {
+
+// Formats into buf (capacity cap, terminator included). Returns false when the result had to
+// be cut; the buffer then holds the cut text, always terminated.
+bool FormatBounded(char* buf, std::size_t cap, const char* fmt, ...)
+    __attribute__((format(printf, 3, 4)));
+bool FormatBoundedV(char* buf, std::size_t cap, const char* fmt, va_list args);
+
+// Copies src whole or refuses: on false buf is left empty.
+bool CopyBounded(char* buf, std::size_t cap, const char* src);
+
+// Appends src whole or refuses: on false buf is unchanged.
+bool AppendBounded(char* buf, std::size_t cap, const char* src);
+
+template <std::size_t N>
+bool CopyBounded(char (&buf)[N], const char* src) { return CopyBounded(buf, N, src); }
+template <std::size_t N>
+bool AppendBounded(char (&buf)[N], const char* src) { return AppendBounded(buf, N, src); }
+
+}  // namespace ov
