@@ -1,0 +1,53 @@
+// Sets up a workstation the way a set-up page does: points the registry at a demo install
+// directory, hands the control a script server, runs Init and shows what it found and wrote.
+var shell = new ActiveXObject("WScript.Shell");
+var fso = new ActiveXObject("Scripting.FileSystemObject");
+var root = "C:\\OVDemo";
+var install = root + "\\Orvanta";
+var server = root + "\\Server\\Pellar";
+var local = root + "\\Local";
+
+function hex(n) { return "0x" + ((n >>> 0).toString(16)).toUpperCase(); }
+function show(path) {
+    WScript.Echo("");
+    if (!fso.FileExists(path)) { WScript.Echo("(" + path + " was not written)"); return; }
+    WScript.Echo("--- " + path);
+    var f = fso.OpenTextFile(path, 1);
+    WScript.Echo(f.AtEndOfStream ? "" : f.ReadAll());
+    f.Close();
+}
+
+if (fso.FolderExists(root)) fso.DeleteFolder(root, true);
+fso.CreateFolder(root);
+fso.CreateFolder(install);
+shell.RegWrite("HKLM\\SOFTWARE\\Orvanta\\InstallPath", install, "REG_SZ");
+shell.RegWrite("HKLM\\Software\\Orvanta\\DOSInstallPath", local + "\\", "REG_SZ");
+
+var status = 0;
+var control = new ActiveXObject("OVCustInstSrv.OVCustInst");
+WScript.Echo("created OVCustInstSrv.OVCustInst; install path " + install);
+try {
+    WScript.Echo("ScriptServerSetupComplete before set-up: " + control.ScriptServerSetupComplete());
+    control.SetScriptServer(server);
+    WScript.Echo("SetScriptServer(" + server + ")");
+    control.Init();
+    WScript.Echo("Init succeeded; ScriptServerSetupComplete now: " + control.ScriptServerSetupComplete());
+} catch (e) {
+    WScript.Echo("failed: " + hex(e.number) + " " + e.description);
+    status = 1;
+}
+
+var names = ["WindowsDir", "DownloadPath", "ServerPath", "LocalPLORVANPath", "LocalNWXORVANPath",
+             "AppsPath", "ScriptingPath", "ProductionPath", "FilePath", "BitmapPath", "BackupPath",
+             "DevelopPath", "HelpPath", "InstalledMLVersion", "CachedMLVersion", "MLReadMe",
+             "ConvertLogPath", "ScriptingConversionPath"];
+WScript.Echo("");
+for (var i = 0; i < names.length; i++) {
+    var pad = "                        ".substr(0, 24 - names[i].length);
+    WScript.Echo(names[i] + pad + "= " + control[names[i]]);
+}
+show(install + "\\Wkstn.ini");
+show(server + "\\Orvan.ini");
+show(local + "\\Pellar\\Empxxx.ini");
+show(install + "\\OVCILog.txt");
+WScript.Quit(status);

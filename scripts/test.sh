@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test under Wine in the project's prefix.
+set -euo pipefail
+here="$(dirname "$0")"
+"$here/setup.sh"
+source "$here/wine-env.sh"
+source "$here/wine-session.sh"
+"$here/build.sh"
+
+ov_wine_start
+trap ov_wine_stop EXIT
+cd "$OV_BUILD"
+ctest --output-on-failure "$@"

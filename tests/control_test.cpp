@@ -1,0 +1,185 @@
+// The control created through the registry: getters, interfaces, lifetime and dispatch.
+#include <gtest/gtest.h>
+
+#include <objsafe.h>
+#include <ocidl.h>
+
+#include "framework/object_safety.h"
+#include "support/dialog_responder.h"
+#include "support/test_support.h"
+
+using namespace ovtest;
+
+namespace {
+
+using Getter = HRESULT (STDMETHODCALLTYPE IOVCustInst::*)(BSTR*);
+
+struct NamedGetter {
+    const char* name;
+    Getter get;
+};
+
+const NamedGetter kGetters[] = {
+    {"AppsPath", &IOVCustInst::get_AppsPath},
+    {"BackupPath", &IOVCustInst::get_BackupPath},
+    {"BitmapPath", &IOVCustInst::get_BitmapPath},
+    {"DevelopPath", &IOVCustInst::get_DevelopPath},
+    {"DownloadPath", &IOVCustInst::get_DownloadPath},
+    {"FilePath", &IOVCustInst::get_FilePath},
+    {"HelpPath", &IOVCustInst::get_HelpPath},
+    {"LocalNWXORVANPath", &IOVCustInst::get_LocalNWXORVANPath},
+    {"ProductionPath", &IOVCustInst::get_ProductionPath},
+    {"ScriptingPath", &IOVCustInst::get_ScriptingPath},
+    {"ServerPath", &IOVCustInst::get_ServerPath},
+    {"WindowsDir", &IOVCustInst::get_WindowsDir},
+    {"LocalPLORVANPath", &IOVCustInst::get_LocalPLORVANPath},
+    {"InstalledMLVersion", &IOVCustInst::get_InstalledMLVersion},
+    {"CachedMLVersion", &IOVCustInst::get_CachedMLVersion},
+    {"ConvertLogPath", &IOVCustInst::get_ConvertLogPath},
+    {"ScriptingConversionPath", &IOVCustInst::get_ScriptingConversionPath},
+    {"MLReadMe", &IOVCustInst::get_MLReadMe},
+};
+
+using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+
+}  // namespace
+
+TEST(ControlGetters, EveryPropertyIsEmptyBeforeInit) {
+    InstallSandbox sandbox;
+    auto control = CreateControl();
+    for (const auto& g : kGetters) {
+        BSTR value = reinterpret_cast<BSTR>(1);
+        EXPECT_EQ((control.Get()->*g.get)(&value), S_OK) << g.name;
+        EXPECT_EQ(value, nullptr) << g.name;
+    }
+    EXPECT_EQ(sandbox.LogText(), "");
+}
+
+TEST(ControlGetters, NullOutPointerIsReportedWithTheBox) {
+    InstallSandbox sandbox;
+    DialogResponder responder;
+    auto control = CreateControl();
+    for (const auto& g : kGetters) {
+        EXPECT_EQ((control.Get()->*g.get)(nullptr), E_INVALIDARG) << g.name;
+    }
+    ASSERT_EQ(responder.Shown().size(), std::size(kGetters));
+    const ShownWindow& box = responder.Shown().front();
+    EXPECT_EQ(box.title, "OVCustomInstall Error");
+    EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(box.text.rfind("The following error was detected:\r\n\r\n\r\n", 0), 0u) << box.text;
+    EXPECT_NE(box.text.find("\r\n\r\nThe operation was not completed successfully"), std::string::npos);
+
+    // One record per report, each naming the control and the code, with no pieces.
+    std::string log = sandbox.LogText();
+    size_t records = 0;
+    for (size_t at = log.find("HRESULT: 80070057\r\n"); at != std::string::npos;
+         at = log.find("HRESULT: 80070057\r\n", at + 1))
+        ++records;
+    EXPECT_EQ(records, std::size(kGetters));
+    EXPECT_NE(log.find("File:    OVCustInst\r\n"), std::string::npos);
+}
+
+TEST(ControlGetters, FieldlessPropertiesStayEmptyAndInitIsNotRunByGetters) {
+    InstallSandbox sandbox;
+    auto control = CreateControl();
+    BSTR a = nullptr;
+    ASSERT_EQ(control->get_ConvertLogPath(&a), S_OK);
+    EXPECT_EQ(SysStringLen(a), 0u);
+    SysFreeString(a);
+    // Reading properties must not set up a workstation.
+    EXPECT_FALSE(PathExists(sandbox / "Wkstn.ini"));
+}
+
+TEST(ControlInterfaces, AnswersItsInterfacesAndNoOthers) {
+    auto control = CreateControl();
+    for (REFIID iid : {IID_IUnknown, IID_IDispatch, IID_IOVCustInst, IID_IObjectSafety}) {
+        IUnknown* p = nullptr;
+        EXPECT_EQ(control->QueryInterface(iid, reinterpret_cast<void**>(&p)), S_OK);
+        if (p) p->Release();
+    }
+    for (REFIID iid : {IID_IConnectionPointContainer, IID_IPersistPropertyBag, IID_IClassFactory}) {
+        IUnknown* p = reinterpret_cast<IUnknown*>(1);
+        EXPECT_EQ(control->QueryInterface(iid, reinterpret_cast<void**>(&p)), E_NOINTERFACE);
+        EXPECT_EQ(p, nullptr);
+    }
+    // IUnknown is one identity whichever interface it is asked through.
+    ov::ComPtr<IUnknown> a, b;
+    ASSERT_EQ(control->QueryInterface(IID_IUnknown, a.PutVoid()), S_OK);
+    ov::ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(control.As(safety), S_OK);
+    ASSERT_EQ(safety->QueryInterface(IID_IUnknown, b.PutVoid()), S_OK);
+    EXPECT_EQ(a.Get(), b.Get());
+}
+
+TEST(ControlInterfaces, ObjectSafetyOffersBothOptionsAndStartsAtNone) {
+    auto control = CreateControl();
+    ov::ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(control.As(safety), S_OK);
+    DWORD supported = 0, enabled = 99;
+    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(supported, 3u);
+    EXPECT_EQ(enabled, 0u);
+
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 3), S_OK);
+    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 3u);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 0), S_OK);
+    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, 2u);
+    // An option outside the supported ones is refused; an interface it lacks is not offered.
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4), E_FAIL);
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IConnectionPointContainer, &supported, &enabled), E_NOINTERFACE);
+}
+
+TEST(ControlLifetime, ModuleCannotUnloadWhileAnObjectLives) {
+    auto control = CreateControl();
+    HMODULE dll = GetModuleHandleA("OVCustInstSrv.dll");
+    ASSERT_NE(dll, nullptr);
+    auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(dll, "DllCanUnloadNow"));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    control.Reset();
+    EXPECT_EQ(canUnload(), S_OK);
+
+    // LockServer holds the module without any object.
+    ov::ComPtr<IClassFactory> factory;
+    ASSERT_EQ(CoGetClassObject(CLSID_OVCustInst, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.PutVoid()),
+              S_OK);
+    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+    factory.Reset();
+    EXPECT_EQ(canUnload(), S_FALSE);
+    ov::ComPtr<IClassFactory> again;
+    ASSERT_EQ(CoGetClassObject(CLSID_OVCustInst, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               again.PutVoid()),
+              S_OK);
+    ASSERT_EQ(again->LockServer(FALSE), S_OK);
+    again.Reset();
+    EXPECT_EQ(canUnload(), S_OK);
+}
+
+TEST(ControlDispatch, ReadsPropertiesLateBoundAndRefusesUnknownNames) {
+    auto control = CreateControl();
+    ov::ComPtr<IDispatch> disp;
+    ASSERT_EQ(control.As(disp), S_OK);
+    UINT count = 0;
+    ASSERT_EQ(disp->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+
+    LPOLESTR name = const_cast<LPOLESTR>(L"ServerPath");
+    DISPID id = 0;
+    ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 16);
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_BSTR);
+    VariantClear(&result);
+
+    LPOLESTR bogus = const_cast<LPOLESTR>(L"NoSuchMember");
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &bogus, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(disp->Invoke(2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+}
