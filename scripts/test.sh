@@ -5,9 +5,11 @@ here="$(dirname "$0")"
 "$here/setup.sh"
 source "$here/wine-env.sh"
 source "$here/wine-session.sh"
+source "$here/small-drive.sh"
 "$here/build.sh"
 
 ov_wine_start
-trap ov_wine_stop EXIT
+ov_small_drive_start
+trap 'ov_small_drive_stop; ov_wine_stop' EXIT
 cd "$OV_BUILD"
 ctest --output-on-failure "$@"
