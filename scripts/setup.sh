@@ -3,7 +3,7 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
-need=(g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build)
+need=(g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build locales)
 missing=()
 for p in "${need[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -13,6 +13,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# A Japanese locale gives Wine the double-byte ANSI code page 932 for the code-page tests.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+    SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null
 fi
 
 if [ ! -f "$WINEPREFIX/.ov-ready" ]; then
