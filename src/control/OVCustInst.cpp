@@ -17,10 +17,36 @@ const InterfaceEntry* OVCustInst::InterfaceMap() {
     static const InterfaceEntry map[] = {
         OV_INTERFACE(OVCustInst, IOVCustInst),
         OV_INTERFACE_VIA(OVCustInst, IDispatch, IOVCustInst),
+        OV_INTERFACE(OVCustInst, IViewObjectEx),
+        OV_INTERFACE(OVCustInst, IViewObject2),
+        OV_INTERFACE(OVCustInst, IViewObject),
+        OV_INTERFACE(OVCustInst, IOleInPlaceObjectWindowless),
+        OV_INTERFACE(OVCustInst, IOleInPlaceObject),
+        OV_INTERFACE_VIA(OVCustInst, IOleWindow, IOleInPlaceObjectWindowless),
+        OV_INTERFACE(OVCustInst, IOleInPlaceActiveObject),
+        OV_INTERFACE(OVCustInst, IOleControl),
+        OV_INTERFACE(OVCustInst, IOleObject),
+        OV_INTERFACE(OVCustInst, IPersistStreamInit),
+        OV_INTERFACE_VIA(OVCustInst, IPersist, IPersistStreamInit),
+        OV_INTERFACE(OVCustInst, ISpecifyPropertyPages),
+        OV_INTERFACE(OVCustInst, IQuickActivate),
+        OV_INTERFACE(OVCustInst, IPersistStorage),
+        OV_INTERFACE(OVCustInst, IDataObject),
+        OV_INTERFACE(OVCustInst, IProvideClassInfo),
+        OV_INTERFACE(OVCustInst, IProvideClassInfo2),
         OV_INTERFACE(OVCustInst, IObjectSafety),
         OV_INTERFACE_END,
     };
     return map;
+}
+
+HRESULT OVCustInst::OnDraw(HDC dc, const RECT& bounds) {
+    static const char kCaption[] = "ATL 3.0 : OVCustInst";
+    Rectangle(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
+    SetTextAlign(dc, TA_CENTER | TA_BASELINE);
+    TextOutA(dc, (bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2, kCaption,
+             static_cast<int>(sizeof kCaption - 1));
+    return S_OK;
 }
 
 OVCustInst::OVCustInst()
@@ -36,8 +62,9 @@ OVCustInst::OVCustInst()
                         "Pellar Install Path: ", InstallPath, "END");
         }
         // An install path too long for the host product's directory leaves that directory
-        // empty rather than cut: a cut path would name some other directory.
-        if (!FormatBounded(PellarInstallPath, sizeof PellarInstallPath, "%s\\Pellar", InstallPath)) {
+        // empty rather than cut: a cut path would name some other directory. It must fit in
+        // MAX_PATH with its terminator, as the file functions require.
+        if (!FormatBounded(PellarInstallPath, MAX_PATH, "%s\\Pellar", InstallPath)) {
             PellarInstallPath[0] = '\0';
             ReportError(Win32ToHResult(ERROR_FILENAME_EXCED_RANGE), kModule, __LINE__, 0,
                         "Pellar Install Path: ", InstallPath, "END");

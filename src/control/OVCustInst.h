@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "../diagnostics/OVCILog.h"
+#include "../framework/control_base.h"
+#include "../framework/control_interfaces.h"
 #include "../framework/dispatch_impl.h"
 #include "../framework/object_root.h"
 #include "../framework/object_safety.h"
@@ -19,6 +21,18 @@ extern char PellarInstallPath[MAX_PATH + 1];
 
 class OVCustInst : public ObjectRoot,
                    public DispatchImpl<IOVCustInst>,
+                   public ControlBase,
+                   public PersistStreamInitImpl<OVCustInst>,
+                   public OleControlImpl<OVCustInst>,
+                   public OleObjectImpl<OVCustInst>,
+                   public OleInPlaceActiveObjectImpl<OVCustInst>,
+                   public ViewObjectExImpl<OVCustInst>,
+                   public OleInPlaceObjectWindowlessImpl<OVCustInst>,
+                   public PersistStorageImpl<OVCustInst>,
+                   public SpecifyPropertyPagesImpl<OVCustInst>,
+                   public QuickActivateImpl<OVCustInst>,
+                   public DataObjectImpl<OVCustInst>,
+                   public ProvideClassInfo2Impl<OVCustInst>,
                    public ObjectSafetyImpl<INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA>,
                    public OVCILog,
                    public ClassObjectSupport<OVCustInst, &CLSID_OVCustInst, IDR_OVCUSTINST> {
@@ -27,6 +41,9 @@ public:
     ~OVCustInst() override;
 
     static const InterfaceEntry* InterfaceMap();
+
+    // The drawing: a frame on the bounds with the caption centred in it.
+    HRESULT OnDraw(HDC dc, const RECT& bounds) override;
 
     // IOVCustInst
     STDMETHOD(CopyFile)(BSTR bstrFileName, BSTR bstrSourceDir, BSTR bstrDestDir) override;
