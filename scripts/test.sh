@@ -7,6 +7,8 @@ source "$here/wine-env.sh"
 source "$here/wine-session.sh"
 source "$here/small-drive.sh"
 "$here/build.sh"
+# The platform-free code natively, under sanitizers and a short fuzzing run.
+"$here/native-checks.sh"
 
 ov_wine_start
 ov_small_drive_start

@@ -19,8 +19,6 @@ namespace {
 
 constexpr char kLogFileName[] = "OVCILog.txt";
 constexpr char kBoxTitle[] = "OVCustomInstall Error";
-// Pieces beyond this many are not looked at; no caller comes near it.
-constexpr std::size_t kMaxPieces = 4096;
 
 // The reason text: the system's own for its codes, else the platform's message table.
 class Reason {
@@ -30,6 +28,8 @@ public:
             text_ = own;
             return;
         }
+        // Without IGNORE_INSERTS a text with "%1" in it comes back as no text at all (or reads
+        // arguments that were never passed); the reason shows such inserts as they stand.
         DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                      FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, static_cast<DWORD>(code), 0x0400,
@@ -116,7 +116,7 @@ void OVCILog::ReportPieces(HRESULT code, const char* sourceFile, int line, int s
         if (!LogEnabled) return;
 
         std::vector<const char*> pieces;
-        for (std::size_t i = 0; i < kMaxPieces; ++i) {
+        for (;;) {
             const char* p = va_arg(args, const char*);
             if (!p || std::strcmp(p, "END") == 0) break;
             pieces.push_back(p);
@@ -127,7 +127,8 @@ void OVCILog::ReportPieces(HRESULT code, const char* sourceFile, int line, int s
         LogTime t{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
         std::vector<std::string> record = FormatLogRecord(t, sourceFile, line, code, reason.Text(), pieces);
 
-        FILE* f = _fsopen(LogFilePath, "a", _SH_DENYNO);
+        // Text mode whatever the process's default: every '\n' is stored as CR LF.
+        FILE* f = _fsopen(LogFilePath, "at", _SH_DENYNO);
         if (!f) return;
         {
             LogFileLock lock(f);

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the code that makes no platform calls natively and checks it under AddressSanitizer
+# and UndefinedBehaviorSanitizer: the GoogleTest suite (g++), then a libFuzzer run of bounded
+# length (clang++). OV_FUZZ_SECONDS sets the fuzzing time (default 20).
+set -euo pipefail
+OV_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+build="${OV_NATIVE_BUILD:-${OV_BUILD:-$OV_ROOT/build}/native}"
+fuzz_seconds="${OV_FUZZ_SECONDS:-20}"
+
+need=(g++ clang libclang-rt-14-dev cmake ninja-build)
+missing=()
+for p in "${need[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+echo "native checks: unit tests (g++, address and undefined-behaviour sanitizers)"
+cmake -S "$OV_ROOT/tests/native" -B "$build/gcc" -G Ninja -DCMAKE_CXX_COMPILER=g++ \
+    -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/gcc" >/dev/null
+"$build/gcc/ov_native_tests" --gtest_brief=1
+
+echo "native checks: fuzzing the record and box text for ${fuzz_seconds} s (clang++, libFuzzer)"
+cmake -S "$OV_ROOT/tests/native" -B "$build/clang" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=Debug -DOV_NATIVE_TESTS=OFF -DOV_NATIVE_FUZZ=ON >/dev/null
+cmake --build "$build/clang" >/dev/null
+corpus="$build/clang/corpus"
+mkdir -p "$corpus"
+fuzz_log="$build/clang/fuzz.log"
+if ! "$build/clang/ov_fuzz_log_record" -max_total_time="$fuzz_seconds" -max_len=8192 \
+        -artifact_prefix="$build/clang/" "$corpus" >"$fuzz_log" 2>&1; then
+  tail -n 40 "$fuzz_log"
+  echo "native checks: the fuzzer found a failing input (see $build/clang/crash-*)"
+  exit 1
+fi
+grep -E "^Done [0-9]+ runs" "$fuzz_log" || tail -n 1 "$fuzz_log"
