@@ -111,8 +111,11 @@ TEST(RegistryInstallPath, MissingKeyFailsAndLeavesTheBufferAsItWas) {
     std::memset(buf, '#', sizeof buf);
     std::strcpy(buf, "previous");
     const std::string before = Buffer(buf, sizeof buf);
+    SetLastError(ERROR_SUCCESS);
     EXPECT_EQ(ov::ReadInstallPath(buf, MAX_PATH), E_FAIL);
     EXPECT_EQ(Buffer(buf, sizeof buf), before);
+    // Callers report the thread's last error: it must name the missing key.
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(RegistryInstallPath, KeyWithoutTheValueSucceedsAndLeavesTheBufferAsItWas) {

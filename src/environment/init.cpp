@@ -1,8 +1,444 @@
 // Init: discovering (and on a new workstation setting up) the install layout.
+#include <cstring>
+#include <cwchar>
+#include <new>
+
 #include "../control/OVCustInst.h"
+#include "../diagnostics/error_codes.h"
+#include "../framework/bounded_text.h"
+#include "../framework/com_ptr.h"
+#include "registry_readers.h"
 
 namespace ov {
+namespace {
 
-STDMETHODIMP OVCustInst::Init() { return E_NOTIMPL; }
+constexpr char kModule[] = "OVCustInst";
+
+// More than this many bytes free on a drive is enough for the layout's files.
+constexpr ULONG kMinFreeBytes = 128000;
+
+constexpr char kDefaultLocalPath[] = "C:\\Orvan\\Pellar";
+constexpr char kConfiguredNWXPath[] = "C:\\Orvan";
+constexpr char kPellarSuffix[] = "\\Pellar";
+constexpr char kLengthInvalid[] = "Length Invalid";
+
+// A value that does not fit its 260-character working buffer refuses the whole call: a cut
+// path would name some other file or directory, and Init would then set up or read the
+// wrong place.
+constexpr HRESULT kTooLong = static_cast<HRESULT>(0x800700CEu);  // ERROR_FILENAME_EXCED_RANGE
+
+// Profile reads and writes pass this size, so longer values come back cut to 259.
+constexpr DWORD kIniBufferSize = MAX_PATH;
+
+// A working value: 260 usable characters plus the terminator, empty at the start of a call.
+struct Text {
+    char s[MAX_PATH + 1] = {};
+    operator char*() { return s; }
+    operator const char*() const { return s; }
+};
+
+// ---- Pure rules -------------------------------------------------------------------------
+
+// The DOS path from the registry value: every trailing backslash dropped, then "\Pellar".
+// isLead names the lead bytes of the code page, so that a double-byte character whose second
+// byte is 0x5C is not taken for a backslash. False, with out left empty, when the result does
+// not fit in cap (terminator included).
+bool FormDosPath(const char* value, char* out, std::size_t cap, bool (*isLead)(unsigned char)) {
+    std::size_t keep = 0;  // up to the end of the last character that is not a backslash
+    for (std::size_t i = 0; value[i] != '\0';) {
+        std::size_t len = (isLead(static_cast<unsigned char>(value[i])) && value[i + 1] != '\0') ? 2 : 1;
+        if (len == 2 || value[i] != '\\') keep = i + len;
+        i += len;
+    }
+    std::size_t suffix = sizeof kPellarSuffix - 1;
+    if (cap == 0 || keep + suffix >= cap) {
+        if (cap) out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, value, keep);
+    std::memcpy(out + keep, kPellarSuffix, suffix + 1);
+    return true;
+}
+
+// Free space in bytes that is enough for Init to go on.
+bool EnoughSpace(ULONG freeBytes) { return freeBytes > kMinFreeBytes; }
+
+// ---- Conversions ------------------------------------------------------------------------
+
+bool IsAnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+// A BSTR as narrow ANSI text in buf (capacity cap, terminator included), up to its first
+// null character. The converted length is measured first: in a multi-byte code page one
+// UTF-16 unit can take two bytes. False, buf empty, when it does not fit.
+bool BstrToNarrow(BSTR s, char* buf, std::size_t cap) {
+    if (cap == 0) return false;
+    buf[0] = '\0';
+    int units = static_cast<int>(wcsnlen(s, SysStringLen(s)));
+    if (units == 0) return true;
+    int bytes = WideCharToMultiByte(CP_ACP, 0, s, units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0 || static_cast<std::size_t>(bytes) >= cap) return false;
+    int written = WideCharToMultiByte(CP_ACP, 0, s, units, buf, bytes, nullptr, nullptr);
+    if (written != bytes) {
+        buf[0] = '\0';
+        return false;
+    }
+    buf[written] = '\0';
+    return true;
+}
+
+// The calling thread's last error as an HRESULT. A platform call that failed without
+// setting one must still come out as a failure, never as S_OK.
+HRESULT LastErrorHResult() {
+    HRESULT hr = Win32ToHResult(static_cast<std::int32_t>(GetLastError()));
+    return FAILED(hr) ? hr : E_FAIL;
+}
+
+BStr MakeBstr(const char* text) {
+    BStr b = BStr::FromAnsi(text);
+    if (!b.Get()) throw std::bad_alloc();
+    return b;
+}
+
+// ---- INI keys and their report labels -----------------------------------------------------
+
+struct IniKey {
+    const char* appLabel;
+    const char* app;
+    const char* keyLabel;
+    const char* key;
+    const char* valueLabel;
+};
+
+constexpr IniKey kServerPathKey{"WKSTN_APP_NAME: ", "Workstation", "SERVER_PATH_KEY_NAME: ", "ServerPath",
+                                "szServerPath: "};
+constexpr IniKey kWkstnProductionKey{"SCRIPTING_APP_NAME: ", "Scripting", "PRODUCTION_PATH_KEY_NAME: ",
+                                     "ProductionPath", "szBuf: "};
+constexpr IniKey kAppsPathKey{"APPLICATIONS_APP_NAME: ", "Applications", "APPS_PATH_KEY_NAME: ", "AppsPath",
+                              "szAppsPath: "};
+constexpr IniKey kScriptingPathKey{"SCRIPTING_APP_NAME: ", "Scripting", "SCRIPTING_PATH_KEY_NAME: ",
+                                   "ScriptingPath", "szScriptingPath: "};
+constexpr IniKey kProductionPathKey{"SCRIPTING_APP_NAME: ", "Scripting", "PRODUCTION_PATH_KEY_NAME: ",
+                                    "ProductionPath", "szProductionPath: "};
+constexpr IniKey kFilePathKey{"SCRIPTING_APP_NAME: ", "Scripting", "FILE_PATH_KEY_NAME: ", "FilePath",
+                              "szFilePath: "};
+constexpr IniKey kBitmapPathKey{"SCRIPTING_APP_NAME: ", "Scripting", "BITMAP_PATH_KEY_NAME: ", "BitmapPath",
+                                "szBitmapPath: "};
+constexpr IniKey kBackupPathKey{"SCRIPTING_APP_NAME: ", "Scripting", "BACKUP_PATH_KEY_NAME: ", "BackupPath",
+                                "szBackupPath: "};
+constexpr IniKey kDevelopmentPathKey{"SCRIPTING_APP_NAME: ", "Scripting", "DEVELOPMENT_PATH_KEY_NAME: ",
+                                     "DevelopmentPath", "szDevelopmentPath: "};
+constexpr IniKey kCommandKey{"SCRIPTING_APP_NAME: ", "Scripting", "COMMAND_FILE_KEY_NAME: ", "Command",
+                             "szCommandFile: "};
+constexpr IniKey kCommandInsertListKey{"SCRIPTING_APP_NAME: ", "Scripting", "COMMANDIL_FILE_KEY_NAME: ",
+                                       "CommandInsertList", "szCommandInsertListFile: "};
+constexpr IniKey kScreenKey{"SCRIPTING_APP_NAME: ", "Scripting", "SCREEN_FILE_KEY_NAME: ", "Screen",
+                            "szScreenFile: "};
+constexpr IniKey kScreenInsertListKey{"SCRIPTING_APP_NAME: ", "Scripting", "SCREENIL_FILE_KEY_NAME: ",
+                                      "ScreenInsertList", "szScreenInsertListFile: "};
+constexpr IniKey kSkeletonKey{"SCRIPTING_APP_NAME: ", "Scripting", "SKELETON_FILE_KEY_NAME: ", "Skeleton",
+                              "szSkeletonFile: "};
+constexpr IniKey kEnabledKey{"SCRIPTING_APP_NAME: ", "Scripting", "ENABLED_KEY_NAME: ", "Enabled", "szEnabled: "};
+constexpr IniKey kHelpPathKey{"HELP_APP_NAME: ", "Help", "HELP_PATH_KEY_NAME: ", "HelpPath", "szHelpPath: "};
+constexpr IniKey kScriptEditorKey{"HELP_APP_NAME: ", "Help", "SCRIPTEDIT_PATH_KEY_NAME: ", "ScriptEditor",
+                                  "szScriptEditHelpFile: "};
+constexpr IniKey kDialogEditorKey{"HELP_APP_NAME: ", "Help", "DIALOGEDIT_PATH_KEY_NAME: ", "DialogEditor",
+                                  "szDialogEditHelpFile: "};
+constexpr IniKey kMLVerKey{"SCRIPTING_APP_NAME: ", "Scripting", "MLVER_KEY_NAME: ", "MLVer", "szMLVer: "};
+constexpr IniKey kMLDVerKey{"SCRIPTING_APP_NAME: ", "Scripting", "MLDVER_KEY_NAME: ", "MLDVer", "szMLDVer: "};
+// Empxxx.ini failures name the section, the key and the file, not the value.
+constexpr IniKey kAutoBackupKey{"SCRIPTING_APP_NAME: ", "Scripting", "AUTO_BACKUP_KEY_NAME: ",
+                                "AutomaticBackupEnabled", nullptr};
+constexpr IniKey kWarningsKey{"SCRIPTING_APP_NAME: ", "Scripting", "WARNINGS_ENABLED_KEY_NAME: ",
+                              "WarningsEnabled", nullptr};
+
+// ---- Working state of one call ----------------------------------------------------------
+
+struct Working {
+    Text installPath, wkstnPath, windowsDir, downloadPath, mlsInfPath, mldInfPath;
+    Text dosPath;
+    bool haveDosPath = false;
+    Text serverPath, orvanPath, empPath;
+    bool createdWkstn = false;
+
+    // The values that become the fields.
+    Text cachedMLVersion, mlReadMe, cachedMLDVersion, mlReadMeDev;
+    Text localPL, localNWX;
+    Text apps, scripting, production, file, bitmap, backup, develop, help;
+    Text installedMLVersion, installedMLDVersion;
+};
+
+}  // namespace
+
+STDMETHODIMP OVCustInst::Init() {
+    try {
+        Working w;
+
+        // Reports a value that does not fit its buffer, with the box, and gives the code.
+        auto tooLong = [this](int line, const char* label) {
+            ReportError(kTooLong, kModule, line, 1, label, kLengthInvalid, "END");
+            return kTooLong;
+        };
+        auto exists = [](const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; };
+        // A method of this object called with a working value; its failure is reported again
+        // here, without box or pieces.
+        auto freeSpace = [this](const char* path, ULONG* bytes, int line) {
+            BStr arg = MakeBstr(path);
+            HRESULT hr = GetFreeDiskSpace(arg.Get(), bytes);
+            if (FAILED(hr)) ReportError(hr, kModule, line, 0, "END");
+            return hr;
+        };
+        auto createDir = [this](const char* path, int line) {
+            BStr arg = MakeBstr(path);
+            HRESULT hr = CreateDir(arg.Get());
+            if (FAILED(hr)) ReportError(hr, kModule, line, 0, "END");
+            return hr;
+        };
+        // One profile write; a failure is reported with the box and the key's pieces.
+        auto writeIni = [this](const IniKey& k, const char* value, const char* pathLabel, const char* path) {
+            if (WritePrivateProfileStringA(k.app, k.key, value, path)) return S_OK;
+            HRESULT hr = LastErrorHResult();
+            if (k.valueLabel) {
+                ReportError(hr, kModule, __LINE__, 1, k.appLabel, k.app, k.keyLabel, k.key, k.valueLabel, value,
+                            pathLabel, path, "END");
+            } else {
+                ReportError(hr, kModule, __LINE__, 1, k.appLabel, k.app, k.keyLabel, k.key, pathLabel, path, "END");
+            }
+            return hr;
+        };
+
+        // ---- Common start ----
+        ReadInstallPath(w.installPath, MAX_PATH);
+        if (!FormatBounded(w.wkstnPath, sizeof w.wkstnPath.s, "%s\\%s", w.installPath.s, "Wkstn.ini"))
+            return tooLong(__LINE__, "szWKSTNPath: ");
+
+        if (GetWindowsDirectoryA(w.windowsDir, MAX_PATH) == 0) {
+            HRESULT hr = LastErrorHResult();
+            w.windowsDir.s[0] = '\0';
+            ReportError(hr, kModule, __LINE__, 1, "szWindowsDir: ", w.windowsDir.s, "END");
+            return hr;
+        }
+
+        if (!FormatBounded(w.downloadPath, sizeof w.downloadPath.s, "%s\\%s", w.windowsDir.s,
+                           "downloaded program files"))
+            return tooLong(__LINE__, "szDownloadPath: ");
+        if (!exists(w.downloadPath) &&
+            !FormatBounded(w.downloadPath, sizeof w.downloadPath.s, "%s\\%s", w.windowsDir.s, "occache"))
+            return tooLong(__LINE__, "szDownloadPath: ");
+
+        if (!FormatBounded(w.mlsInfPath, sizeof w.mlsInfPath.s, "%s\\Pellar\\%s", w.installPath.s,
+                           "OVMLSInstall.inf"))
+            return tooLong(__LINE__, "szMLSINFPath: ");
+        GetPrivateProfileStringA("ORVAN", "MLVer", "", w.cachedMLVersion, kIniBufferSize, w.mlsInfPath);
+        GetPrivateProfileStringA("ORVAN", "MLReadMe", "MLReadMe.txt", w.mlReadMe, kIniBufferSize, w.mlsInfPath);
+
+        if (!FormatBounded(w.mldInfPath, sizeof w.mldInfPath.s, "%s\\Pellar\\%s", w.installPath.s,
+                           "OVMLDInstall.inf"))
+            return tooLong(__LINE__, "szMLDINFPath: ");
+        GetPrivateProfileStringA("ORVAN", "MLDVer", "", w.cachedMLDVersion, kIniBufferSize, w.mldInfPath);
+        GetPrivateProfileStringA("ORVAN", "MLReadMeDev", "MLReadMeDev.txt", w.mlReadMeDev, kIniBufferSize,
+                                 w.mldInfPath);
+
+        {
+            BStr subKey = BStr::Attach(SysAllocString(L"Software\\Orvanta"));
+            BStr valueName = BStr::Attach(SysAllocString(L"DOSInstallPath"));
+            if (!subKey.Get() || !valueName.Get()) throw std::bad_alloc();
+            BStr value;
+            const char* errorText = nullptr;
+            HRESULT hr = ReadRegistryValue(subKey.Get(), valueName.Get(), value.Put(), &errorText);
+            if (FAILED(hr) || value.Length() == 0) {
+                // Without the value Init goes on with the default local path.
+                ReportError(hr, kModule, __LINE__, 0, "Warning: ", errorText ? errorText : "", "END");
+            } else {
+                Text raw;
+                if (!BstrToNarrow(value.Get(), raw, sizeof raw.s) ||
+                    !FormDosPath(raw, w.dosPath, sizeof w.dosPath.s, IsAnsiLeadByte))
+                    return tooLong(__LINE__, "szDOSPath: ");
+                w.haveDosPath = true;
+            }
+        }
+        const char* localPath = w.haveDosPath ? w.dosPath.s : kDefaultLocalPath;
+
+        if (!exists(w.wkstnPath)) {
+            // ---- First run: set the layout up ----
+            w.createdWkstn = true;
+            if (MappedScriptServer) {
+                if (!BstrToNarrow(MappedScriptServer, w.serverPath, sizeof w.serverPath.s))
+                    return tooLong(__LINE__, "MappedScriptServer: ");
+            } else {
+                CopyBounded(w.serverPath, sizeof w.serverPath.s, localPath);
+            }
+            CopyBounded(w.localNWX, sizeof w.localNWX.s, localPath);
+            CopyBounded(w.localPL, sizeof w.localPL.s, localPath);
+
+            ULONG serverFree = 0, wkstnFree = 0;
+            HRESULT hr = freeSpace(w.serverPath, &serverFree, __LINE__);
+            if (FAILED(hr)) return hr;
+            hr = freeSpace(w.wkstnPath, &wkstnFree, __LINE__);
+            if (FAILED(hr)) return hr;
+            if (!EnoughSpace(serverFree)) {
+                ReportError(STG_E_MEDIUMFULL, kModule, __LINE__, 1, "szRawServerPath: ", w.serverPath.s, "END");
+                return STG_E_MEDIUMFULL;
+            }
+            if (!EnoughSpace(wkstnFree)) {
+                ReportError(STG_E_MEDIUMFULL, kModule, __LINE__, 1, "szWKSTNPath: ", w.wkstnPath.s, "END");
+                return STG_E_MEDIUMFULL;
+            }
+            hr = createDir(w.serverPath, __LINE__);
+            if (FAILED(hr)) return hr;
+
+            if (!FormatBounded(w.orvanPath, sizeof w.orvanPath.s, "%s\\%s", w.serverPath.s, "Orvan.ini"))
+                return tooLong(__LINE__, "szORVANPath: ");
+            Text scriptsDir, productionPath;
+            if (!FormatBounded(scriptsDir, sizeof scriptsDir.s, "%s\\%s", w.serverPath.s, "Scripts") ||
+                !FormatBounded(productionPath, sizeof productionPath.s, "%s\\%s", scriptsDir.s, "Prod"))
+                return tooLong(__LINE__, "szBuf: ");
+
+            enum Target { kWkstn, kOrvan };
+            struct Write {
+                Target target;
+                const IniKey* key;
+                const char* value;
+                Text* working;  // set to the value just before the write, when not null
+            };
+            const Write writes[] = {
+                {kWkstn, &kServerPathKey, w.serverPath, nullptr},
+                {kWkstn, &kWkstnProductionKey, productionPath, nullptr},
+                {kOrvan, &kAppsPathKey, "Apps", &w.apps},
+                {kOrvan, &kScriptingPathKey, "Scripts", nullptr},
+                {kOrvan, &kProductionPathKey, "Prod", nullptr},
+                {kOrvan, &kFilePathKey, "File", &w.file},
+                {kOrvan, &kBitmapPathKey, "Bitmap", &w.bitmap},
+                {kOrvan, &kBackupPathKey, "Backup", &w.backup},
+                {kOrvan, &kDevelopmentPathKey, "Develop", &w.develop},
+                {kOrvan, &kCommandKey, "commlist.cmd", nullptr},
+                {kOrvan, &kCommandInsertListKey, "commfile.cmd", nullptr},
+                {kOrvan, &kScreenKey, "scrnlist.cmd", nullptr},
+                {kOrvan, &kScreenInsertListKey, "scrnfile.cmd", nullptr},
+                {kOrvan, &kSkeletonKey, "skeleton.cmd", nullptr},
+                {kOrvan, &kEnabledKey, "1", nullptr},
+                {kOrvan, &kHelpPathKey, "Help", &w.help},
+                {kOrvan, &kScriptEditorKey, "scrpedtr.hlp", nullptr},
+                {kOrvan, &kDialogEditorKey, "dbeditor.hlp", nullptr},
+            };
+            // The Wkstn.ini "ProductionPath" row is built from these two.
+            CopyBounded(w.scripting, sizeof w.scripting.s, "Scripts");
+            CopyBounded(w.production, sizeof w.production.s, "Prod");
+            for (const Write& row : writes) {
+                if (row.working) CopyBounded(row.working->s, sizeof row.working->s, row.value);
+                hr = row.target == kWkstn ? writeIni(*row.key, row.value, "szWKSTNPath: ", w.wkstnPath)
+                                          : writeIni(*row.key, row.value, "szORVANPath: ", w.orvanPath);
+                if (FAILED(hr)) return hr;
+            }
+            // The installed versions stay empty until a package install records them.
+        } else {
+            // ---- Configured: read the layout back ----
+            CopyBounded(w.localPL, sizeof w.localPL.s, localPath);
+            CopyBounded(w.localNWX, sizeof w.localNWX.s, kConfiguredNWXPath);
+
+            if (GetPrivateProfileStringA(kServerPathKey.app, kServerPathKey.key, "", w.serverPath, kIniBufferSize,
+                                         w.wkstnPath) == 0) {
+                ReportError(OV_E_NODATA, kModule, __LINE__, 1, kServerPathKey.appLabel, kServerPathKey.app,
+                            kServerPathKey.keyLabel, kServerPathKey.key, kServerPathKey.valueLabel, w.serverPath.s,
+                            "szWKSTNPath: ", w.wkstnPath.s, "END");
+                return E_FAIL;
+            }
+            if (!FormatBounded(w.orvanPath, sizeof w.orvanPath.s, "%s\\%s", w.serverPath.s, "Orvan.ini"))
+                return tooLong(__LINE__, "szORVANPath: ");
+            if (!exists(w.orvanPath)) {
+                ReportError(OV_E_NODATA, kModule, __LINE__, 1, "szORVANPath: ", w.orvanPath.s, "END");
+                return E_FAIL;
+            }
+
+            struct Read {
+                const IniKey* key;
+                Text* target;
+                bool required;
+            };
+            const Read reads[] = {
+                {&kAppsPathKey, &w.apps, true},
+                {&kBackupPathKey, &w.backup, true},
+                {&kBitmapPathKey, &w.bitmap, true},
+                {&kDevelopmentPathKey, &w.develop, true},
+                {&kFilePathKey, &w.file, true},
+                {&kHelpPathKey, &w.help, true},
+                {&kMLVerKey, &w.installedMLVersion, false},
+                {&kMLDVerKey, &w.installedMLDVersion, false},
+                {&kProductionPathKey, &w.production, true},
+                {&kScriptingPathKey, &w.scripting, true},
+            };
+            for (const Read& row : reads) {
+                const IniKey& k = *row.key;
+                DWORD got = GetPrivateProfileStringA(k.app, k.key, "", row.target->s, kIniBufferSize, w.orvanPath);
+                if (got == 0 && row.required) {
+                    ReportError(OV_E_NODATA, kModule, __LINE__, 1, k.appLabel, k.app, k.keyLabel, k.key,
+                                k.valueLabel, row.target->s, "szORVANPath: ", w.orvanPath.s, "END");
+                    return E_FAIL;
+                }
+            }
+        }
+
+        // ---- Common tail ----
+        ULONG orvanFree = 0;
+        HRESULT hr = freeSpace(w.orvanPath, &orvanFree, __LINE__);
+        if (FAILED(hr)) return hr;
+        if (!EnoughSpace(orvanFree)) {
+            // A Wkstn.ini made by this very call goes again, so the next call sets up anew.
+            if (w.createdWkstn && !DeleteFileA(w.wkstnPath)) {
+                ReportError(LastErrorHResult(), kModule, __LINE__, 1, "szWKSTNPath: ", w.wkstnPath.s, "END");
+            }
+            ReportError(STG_E_MEDIUMFULL, kModule, __LINE__, 1, "szORVANPath: ", w.orvanPath.s, "END");
+            return STG_E_MEDIUMFULL;
+        }
+
+        if (!FormatBounded(w.empPath, sizeof w.empPath.s, "%s\\%s", w.localPL.s, "Empxxx.ini"))
+            return tooLong(__LINE__, "szEmpPath: ");
+        if (!exists(w.empPath)) {
+            hr = createDir(w.localPL, __LINE__);
+            if (FAILED(hr)) return hr;
+            for (const IniKey* k : {&kAutoBackupKey, &kWarningsKey}) {
+                hr = writeIni(*k, "1", "szEmpPath: ", w.empPath);
+                if (FAILED(hr)) return hr;
+            }
+        }
+
+        // ---- Commit: every new string first, so a failed allocation changes no field ----
+        struct Commit {
+            BSTR* field;
+            const Text* value;
+        };
+        const Commit commits[] = {
+            {&WindowsDir, &w.windowsDir},
+            {&DownloadPath, &w.downloadPath},
+            {&CachedMLVersion, &w.cachedMLVersion},
+            {&MLReadMe, &w.mlReadMe},
+            {&CachedMLDVersion, &w.cachedMLDVersion},
+            {&MLReadMeDev, &w.mlReadMeDev},
+            {&ServerPath, &w.serverPath},
+            {&LocalPLORVANPath, &w.localPL},
+            {&LocalNWXORVANPath, &w.localNWX},
+            {&AppsPath, &w.apps},
+            {&ScriptingPath, &w.scripting},
+            {&ProductionPath, &w.production},
+            {&FilePath, &w.file},
+            {&BitmapPath, &w.bitmap},
+            {&BackupPath, &w.backup},
+            {&DevelopPath, &w.develop},
+            {&HelpPath, &w.help},
+            {&InstalledMLVersion, &w.installedMLVersion},
+            {&InstalledMLDVersion, &w.installedMLDVersion},
+        };
+        constexpr std::size_t kFields = sizeof commits / sizeof commits[0];
+        BStr fresh[kFields];
+        for (std::size_t i = 0; i < kFields; ++i) fresh[i] = MakeBstr(commits[i].value->s);
+        for (std::size_t i = 0; i < kFields; ++i) {
+            if (*commits[i].field) SysFreeString(*commits[i].field);
+            *commits[i].field = fresh[i].Detach();
+        }
+        return S_OK;
+    } catch (...) {
+        ReportError(E_FAIL, kModule, __LINE__, 1, "END");
+        return E_FAIL;
+    }
+}
 
 }  // namespace ov

@@ -9,9 +9,12 @@ namespace ov {
 
 HRESULT ReadInstallPath(char* buffer, DWORD size) {
     RegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", 0, KEY_QUERY_VALUE, key.Put()) !=
-        ERROR_SUCCESS)
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", 0, KEY_QUERY_VALUE, key.Put());
+    if (rc != ERROR_SUCCESS) {
+        // Registry functions leave the thread's last error alone; callers report it.
+        SetLastError(static_cast<DWORD>(rc));
         return E_FAIL;
+    }
     if (!buffer || size == 0) return S_OK;
 
     // Read aside so that a missing or oversized value leaves the caller's text alone, and a
