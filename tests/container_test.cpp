@@ -21,11 +21,6 @@ namespace {
 
 using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
 
-template <class Fn>
-Fn Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // What the registration script stores as the control's MiscStatus.
 constexpr DWORD kRegisteredMiscStatus = 131473;
 

@@ -12,34 +12,6 @@ using namespace ovtest;
 
 namespace {
 
-using Getter = HRESULT (STDMETHODCALLTYPE IOVCustInst::*)(BSTR*);
-
-struct NamedGetter {
-    const char* name;
-    Getter get;
-};
-
-const NamedGetter kGetters[] = {
-    {"AppsPath", &IOVCustInst::get_AppsPath},
-    {"BackupPath", &IOVCustInst::get_BackupPath},
-    {"BitmapPath", &IOVCustInst::get_BitmapPath},
-    {"DevelopPath", &IOVCustInst::get_DevelopPath},
-    {"DownloadPath", &IOVCustInst::get_DownloadPath},
-    {"FilePath", &IOVCustInst::get_FilePath},
-    {"HelpPath", &IOVCustInst::get_HelpPath},
-    {"LocalNWXORVANPath", &IOVCustInst::get_LocalNWXORVANPath},
-    {"ProductionPath", &IOVCustInst::get_ProductionPath},
-    {"ScriptingPath", &IOVCustInst::get_ScriptingPath},
-    {"ServerPath", &IOVCustInst::get_ServerPath},
-    {"WindowsDir", &IOVCustInst::get_WindowsDir},
-    {"LocalPLORVANPath", &IOVCustInst::get_LocalPLORVANPath},
-    {"InstalledMLVersion", &IOVCustInst::get_InstalledMLVersion},
-    {"CachedMLVersion", &IOVCustInst::get_CachedMLVersion},
-    {"ConvertLogPath", &IOVCustInst::get_ConvertLogPath},
-    {"ScriptingConversionPath", &IOVCustInst::get_ScriptingConversionPath},
-    {"MLReadMe", &IOVCustInst::get_MLReadMe},
-};
-
 using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
 
 }  // namespace
@@ -47,10 +19,10 @@ using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
 TEST(ControlGetters, EveryPropertyIsEmptyBeforeInit) {
     InstallSandbox sandbox;
     auto control = CreateControl();
-    for (const auto& g : kGetters) {
+    for (const auto& g : AllGetters()) {
         BSTR value = reinterpret_cast<BSTR>(1);
-        EXPECT_EQ((control.Get()->*g.get)(&value), S_OK) << g.name;
-        EXPECT_EQ(value, nullptr) << g.name;
+        EXPECT_EQ((control.Get()->*g.second)(&value), S_OK) << g.first;
+        EXPECT_EQ(value, nullptr) << g.first;
     }
     EXPECT_EQ(sandbox.LogText(), "");
 }
@@ -59,10 +31,10 @@ TEST(ControlGetters, NullOutPointerIsReportedWithTheBox) {
     InstallSandbox sandbox;
     DialogResponder responder;
     auto control = CreateControl();
-    for (const auto& g : kGetters) {
-        EXPECT_EQ((control.Get()->*g.get)(nullptr), E_INVALIDARG) << g.name;
+    for (const auto& g : AllGetters()) {
+        EXPECT_EQ((control.Get()->*g.second)(nullptr), E_INVALIDARG) << g.first;
     }
-    ASSERT_EQ(responder.Shown().size(), std::size(kGetters));
+    ASSERT_EQ(responder.Shown().size(), AllGetters().size());
     const ShownWindow& box = responder.Shown().front();
     EXPECT_EQ(box.title, "OVCustomInstall Error");
     EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
@@ -75,7 +47,7 @@ TEST(ControlGetters, NullOutPointerIsReportedWithTheBox) {
     for (size_t at = log.find("HRESULT: 80070057\r\n"); at != std::string::npos;
          at = log.find("HRESULT: 80070057\r\n", at + 1))
         ++records;
-    EXPECT_EQ(records, std::size(kGetters));
+    EXPECT_EQ(records, AllGetters().size());
     EXPECT_NE(log.find("File:    OVCustInst\r\n"), std::string::npos);
 }
 
@@ -135,7 +107,7 @@ TEST(ControlLifetime, ModuleCannotUnloadWhileAnObjectLives) {
     auto control = CreateControl();
     HMODULE dll = GetModuleHandleA("OVCustInstSrv.dll");
     ASSERT_NE(dll, nullptr);
-    auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(dll, "DllCanUnloadNow"));
+    auto canUnload = Export<CanUnloadFn>(dll, "DllCanUnloadNow");
     ASSERT_NE(canUnload, nullptr);
     EXPECT_EQ(canUnload(), S_FALSE);
     control.Reset();

@@ -103,7 +103,7 @@ TEST(Registration, ExportsAnswerDirectly) {
         EXPECT_NE(GetProcAddress(dll, name), nullptr) << name;
 
     using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObjectFn>(GetProcAddress(dll, "DllGetClassObject"));
+    auto getClassObject = Export<GetClassObjectFn>(dll, "DllGetClassObject");
     void* p = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject(IID_IDispatch, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(p, nullptr);

@@ -3,6 +3,7 @@
 #include "../environment/registry_readers.h"
 #include "../framework/bounded_text.h"
 #include "../diagnostics/error_codes.h"
+#include "../diagnostics/last_error.h"
 
 namespace ov {
 
@@ -58,7 +59,7 @@ OVCustInst::OVCustInst()
       MappedScriptServer(nullptr), ServerPath(nullptr), MLReadMe(nullptr), WindowsDir(nullptr) {
     try {
         if (FAILED(ReadInstallPath(InstallPath, MAX_PATH))) {
-            ReportError(Win32ToHResult(static_cast<std::int32_t>(GetLastError())), kModule, __LINE__, 0,
+            ReportError(LastErrorHResult(), kModule, __LINE__, 0,
                         "Pellar Install Path: ", InstallPath, "END");
         }
         // An install path too long for the host product's directory leaves that directory
@@ -66,7 +67,7 @@ OVCustInst::OVCustInst()
         // MAX_PATH with its terminator, as the file functions require.
         if (!FormatBounded(PellarInstallPath, MAX_PATH, "%s\\Pellar", InstallPath)) {
             PellarInstallPath[0] = '\0';
-            ReportError(Win32ToHResult(ERROR_FILENAME_EXCED_RANGE), kModule, __LINE__, 0,
+            ReportError(kE_TOOLONG, kModule, __LINE__, 0,
                         "Pellar Install Path: ", InstallPath, "END");
         }
     } catch (...) {

@@ -10,6 +10,8 @@ using HResult = std::int32_t;
 inline constexpr HResult kS_OK = 0;
 inline constexpr HResult kE_FAIL = static_cast<HResult>(0x80004005u);
 inline constexpr HResult kE_INVALIDARG = static_cast<HResult>(0x80070057u);
+// A path or value too long for its buffer (ERROR_FILENAME_EXCED_RANGE): refused, never cut.
+inline constexpr HResult kE_TOOLONG = static_cast<HResult>(0x800700CEu);
 
 // The system's own codes and their reason texts.
 inline constexpr HResult OV_E_SEECOPY = static_cast<HResult>(0x80040200u);

@@ -1,10 +1,12 @@
 // Init: discovering (and on a new workstation setting up) the install layout.
 #include <cstring>
-#include <cwchar>
 #include <new>
 
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
+#include "../diagnostics/last_error.h"
+#include "../fileops/path_exists.h"
+#include "../framework/ansi_text.h"
 #include "../framework/bounded_text.h"
 #include "../framework/com_ptr.h"
 #include "registry_readers.h"
@@ -25,7 +27,7 @@ constexpr char kLengthInvalid[] = "Length Invalid";
 // A value that does not fit its 260-character working buffer refuses the whole call: a cut
 // path would name some other file or directory, and Init would then set up or read the
 // wrong place.
-constexpr HRESULT kTooLong = static_cast<HRESULT>(0x800700CEu);  // ERROR_FILENAME_EXCED_RANGE
+constexpr HRESULT kTooLong = kE_TOOLONG;
 
 // Profile reads and writes pass this size, so longer values come back cut to 259.
 constexpr DWORD kIniBufferSize = MAX_PATH;
@@ -66,32 +68,6 @@ bool EnoughSpace(ULONG freeBytes) { return freeBytes > kMinFreeBytes; }
 // ---- Conversions ------------------------------------------------------------------------
 
 bool IsAnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
-
-// A BSTR as narrow ANSI text in buf (capacity cap, terminator included), up to its first
-// null character. The converted length is measured first: in a multi-byte code page one
-// UTF-16 unit can take two bytes. False, buf empty, when it does not fit.
-bool BstrToNarrow(BSTR s, char* buf, std::size_t cap) {
-    if (cap == 0) return false;
-    buf[0] = '\0';
-    int units = static_cast<int>(wcsnlen(s, SysStringLen(s)));
-    if (units == 0) return true;
-    int bytes = WideCharToMultiByte(CP_ACP, 0, s, units, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0 || static_cast<std::size_t>(bytes) >= cap) return false;
-    int written = WideCharToMultiByte(CP_ACP, 0, s, units, buf, bytes, nullptr, nullptr);
-    if (written != bytes) {
-        buf[0] = '\0';
-        return false;
-    }
-    buf[written] = '\0';
-    return true;
-}
-
-// The calling thread's last error as an HRESULT. A platform call that failed without
-// setting one must still come out as a failure, never as S_OK.
-HRESULT LastErrorHResult() {
-    HRESULT hr = Win32ToHResult(static_cast<std::int32_t>(GetLastError()));
-    return FAILED(hr) ? hr : E_FAIL;
-}
 
 BStr MakeBstr(const char* text) {
     BStr b = BStr::FromAnsi(text);
@@ -178,7 +154,6 @@ STDMETHODIMP OVCustInst::Init() {
             ReportError(kTooLong, kModule, line, 1, label, kLengthInvalid, "END");
             return kTooLong;
         };
-        auto exists = [](const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; };
         // A method of this object called with a working value; its failure is reported again
         // here, without box or pieces.
         auto freeSpace = [this](const char* path, ULONG* bytes, int line) {
@@ -221,7 +196,7 @@ STDMETHODIMP OVCustInst::Init() {
         if (!FormatBounded(w.downloadPath, sizeof w.downloadPath.s, "%s\\%s", w.windowsDir.s,
                            "downloaded program files"))
             return tooLong(__LINE__, "szDownloadPath: ");
-        if (!exists(w.downloadPath) &&
+        if (!PathExists(w.downloadPath) &&
             !FormatBounded(w.downloadPath, sizeof w.downloadPath.s, "%s\\%s", w.windowsDir.s, "occache"))
             return tooLong(__LINE__, "szDownloadPath: ");
 
@@ -250,7 +225,7 @@ STDMETHODIMP OVCustInst::Init() {
                 ReportError(hr, kModule, __LINE__, 0, "Warning: ", errorText ? errorText : "", "END");
             } else {
                 Text raw;
-                if (!BstrToNarrow(value.Get(), raw, sizeof raw.s) ||
+                if (!ToAnsi(value.Get(), raw, sizeof raw.s) ||
                     !FormDosPath(raw, w.dosPath, sizeof w.dosPath.s, IsAnsiLeadByte))
                     return tooLong(__LINE__, "szDOSPath: ");
                 w.haveDosPath = true;
@@ -258,11 +233,11 @@ STDMETHODIMP OVCustInst::Init() {
         }
         const char* localPath = w.haveDosPath ? w.dosPath.s : kDefaultLocalPath;
 
-        if (!exists(w.wkstnPath)) {
+        if (!PathExists(w.wkstnPath)) {
             // ---- First run: set the layout up ----
             w.createdWkstn = true;
             if (MappedScriptServer) {
-                if (!BstrToNarrow(MappedScriptServer, w.serverPath, sizeof w.serverPath.s))
+                if (!ToAnsi(MappedScriptServer, w.serverPath, sizeof w.serverPath.s))
                     return tooLong(__LINE__, "MappedScriptServer: ");
             } else {
                 CopyBounded(w.serverPath, sizeof w.serverPath.s, localPath);
@@ -344,7 +319,7 @@ STDMETHODIMP OVCustInst::Init() {
             }
             if (!FormatBounded(w.orvanPath, sizeof w.orvanPath.s, "%s\\%s", w.serverPath.s, "Orvan.ini"))
                 return tooLong(__LINE__, "szORVANPath: ");
-            if (!exists(w.orvanPath)) {
+            if (!PathExists(w.orvanPath)) {
                 ReportError(OV_E_NODATA, kModule, __LINE__, 1, "szORVANPath: ", w.orvanPath.s, "END");
                 return E_FAIL;
             }
@@ -392,7 +367,7 @@ STDMETHODIMP OVCustInst::Init() {
 
         if (!FormatBounded(w.empPath, sizeof w.empPath.s, "%s\\%s", w.localPL.s, "Empxxx.ini"))
             return tooLong(__LINE__, "szEmpPath: ");
-        if (!exists(w.empPath)) {
+        if (!PathExists(w.empPath)) {
             hr = createDir(w.localPL, __LINE__);
             if (FAILED(hr)) return hr;
             for (const IniKey* k : {&kAutoBackupKey, &kWarningsKey}) {

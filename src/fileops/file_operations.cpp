@@ -3,9 +3,11 @@
 
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
+#include "../diagnostics/last_error.h"
 #include "../framework/ansi_text.h"
 #include "../framework/bounded_text.h"
 #include "free_space.h"
+#include "path_exists.h"
 
 namespace ov {
 namespace {
@@ -14,15 +16,11 @@ constexpr char kModule[] = "OVCustInst";
 constexpr char kLengthInvalid[] = "Length Invalid";
 constexpr UINT kMaxArg = MAX_PATH;  // 260 UTF-16 units
 
-bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
 // An argument that is empty or too long: reported with the box, E_INVALIDARG returned.
 HRESULT LengthInvalid(OVCILog& log, const char* label, int line) {
     log.ReportError(E_INVALIDARG, kModule, line, 1, label, kLengthInvalid, "END");
     return E_INVALIDARG;
 }
-
-HRESULT LastError() { return Win32ToHResult(static_cast<std::int32_t>(GetLastError())); }
 
 // Directory and file name joined with one backslash, unless the directory already ends in
 // one. Decided on the wide text: in a double-byte code page the last narrow byte can be
@@ -59,7 +57,7 @@ STDMETHODIMP OVCustInst::CopyFile(BSTR bstrFileName, BSTR bstrSourceDir, BSTR bs
             return LengthInvalid(*this, "bstrDestDir: ", __LINE__);
 
         if (!::CopyFileA(sourcePath, destPath, FALSE)) {
-            HRESULT hr = LastError();
+            HRESULT hr = LastErrorHResult();
             ReportError(hr, kModule, __LINE__, 1, "szFileName: ", fileName, "szSourceDir: ", sourcePath,
                         "szDestDir: ", destPath, "END");
             return hr;
@@ -87,16 +85,16 @@ STDMETHODIMP OVCustInst::CreateDir(BSTR bstrDirPath) {
             }
             if (dirPath[i] != '\\' || (i > 0 && dirPath[i - 1] == ':')) continue;
             dirPath[i] = '\0';
-            if (!Exists(dirPath) && !CreateDirectoryA(dirPath, nullptr)) {
-                HRESULT hr = LastError();
+            if (!PathExists(dirPath) && !CreateDirectoryA(dirPath, nullptr)) {
+                HRESULT hr = LastErrorHResult();
                 ReportError(hr, kModule, __LINE__, 1, "szDirPath: ", dirPath, "END");
                 return hr;
             }
             dirPath[i] = '\\';
         }
-        if (Exists(dirPath)) return S_OK;
+        if (PathExists(dirPath)) return S_OK;
         if (!CreateDirectoryA(dirPath, nullptr)) {
-            HRESULT hr = LastError();
+            HRESULT hr = LastErrorHResult();
             ReportError(hr, kModule, __LINE__, 1, "szDirPath: ", dirPath, "END");
             return hr;
         }
@@ -122,7 +120,7 @@ STDMETHODIMP OVCustInst::GetFreeDiskSpace(BSTR bstrDrive, ULONG* ulFreeSpace) {
         char root[4] = {drive[0], ':', '\\', '\0'};
         DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
         if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
-            HRESULT hr = LastError();
+            HRESULT hr = LastErrorHResult();
             ReportError(hr, kModule, __LINE__, 1, "szDrive: ", root, "END");
             return hr;
         }

@@ -1,7 +1,9 @@
 // The script server the workstation points at.
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
+#include "../diagnostics/last_error.h"
 #include "../environment/registry_readers.h"
+#include "../fileops/path_exists.h"
 #include "../framework/bounded_text.h"
 
 namespace ov {
@@ -9,10 +11,8 @@ namespace {
 
 constexpr char kModule[] = "OVCustInst";
 // A path that does not fit its buffer: the answer would be about some other file, so there
-// is none. ERROR_FILENAME_EXCED_RANGE as an HRESULT.
-constexpr HRESULT kTooLong = static_cast<HRESULT>(0x800700CEu);
-
-bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+// is none.
+constexpr HRESULT kTooLong = kE_TOOLONG;
 
 }  // namespace
 
@@ -27,11 +27,8 @@ STDMETHODIMP OVCustInst::ScriptServerSetupComplete(VARIANT_BOOL* bComplete) {
         char serverPath[MAX_PATH + 1] = {};
         char orvanPath[MAX_PATH + 1] = {};
 
-        SetLastError(ERROR_SUCCESS);
         if (FAILED(ReadInstallPath(installPath, MAX_PATH))) {
-            // The registry need not leave a thread error behind; the answer is still a failure.
-            HRESULT hr = Win32ToHResult(static_cast<std::int32_t>(GetLastError()));
-            if (!FAILED(hr)) hr = E_FAIL;
+            HRESULT hr = LastErrorHResult();
             ReportError(hr, kModule, __LINE__, 0, "szInstallPath: ", installPath, "END");
             return hr;
         }
@@ -39,7 +36,7 @@ STDMETHODIMP OVCustInst::ScriptServerSetupComplete(VARIANT_BOOL* bComplete) {
             ReportError(kTooLong, kModule, __LINE__, 0, "szWKSTNPath: ", "Length Invalid", "END");
             return kTooLong;
         }
-        if (!Exists(wkstnPath)) {
+        if (!PathExists(wkstnPath)) {
             *bComplete = 0;
             return S_OK;
         }
@@ -51,7 +48,7 @@ STDMETHODIMP OVCustInst::ScriptServerSetupComplete(VARIANT_BOOL* bComplete) {
             ReportError(kTooLong, kModule, __LINE__, 0, "szORVANPath: ", "Length Invalid", "END");
             return kTooLong;
         }
-        if (!Exists(orvanPath)) {
+        if (!PathExists(orvanPath)) {
             // The workstation points at no usable server: the next Init sets it up anew.
             DeleteFileA(wkstnPath);
             *bComplete = 0;

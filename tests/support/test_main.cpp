@@ -2,13 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "test_support.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // The double-byte suites only mean something in code page 932; ctest runs them in a
-    // process of their own with a Japanese locale (tests/CMakeLists.txt).
+    // process of their own with a Japanese locale (tests/CMakeLists.txt), which must take.
+    const char* expectAcp = std::getenv("OV_EXPECT_ACP");
+    if (expectAcp && static_cast<UINT>(std::atoi(expectAcp)) != GetACP()) {
+        std::fprintf(stderr, "the ANSI code page is %u, not %s: is the locale installed?\n", GetACP(), expectAcp);
+        return 1;
+    }
     if (GetACP() != 932 && ::testing::GTEST_FLAG(filter) == "*")
         ::testing::GTEST_FLAG(filter) = "-*DoubleByteCodePage.*";
     if (!::testing::GTEST_FLAG(list_tests)) {

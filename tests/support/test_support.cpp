@@ -65,6 +65,38 @@ ov::ComPtr<IOVCustInst> CreateControl() {
     return p;
 }
 
+const std::map<std::string, Getter>& FieldGetters() {
+    static const std::map<std::string, Getter> getters = {
+        {"AppsPath", &IOVCustInst::get_AppsPath},
+        {"BackupPath", &IOVCustInst::get_BackupPath},
+        {"BitmapPath", &IOVCustInst::get_BitmapPath},
+        {"DevelopPath", &IOVCustInst::get_DevelopPath},
+        {"DownloadPath", &IOVCustInst::get_DownloadPath},
+        {"FilePath", &IOVCustInst::get_FilePath},
+        {"HelpPath", &IOVCustInst::get_HelpPath},
+        {"LocalNWXORVANPath", &IOVCustInst::get_LocalNWXORVANPath},
+        {"ProductionPath", &IOVCustInst::get_ProductionPath},
+        {"ScriptingPath", &IOVCustInst::get_ScriptingPath},
+        {"ServerPath", &IOVCustInst::get_ServerPath},
+        {"WindowsDir", &IOVCustInst::get_WindowsDir},
+        {"LocalPLORVANPath", &IOVCustInst::get_LocalPLORVANPath},
+        {"InstalledMLVersion", &IOVCustInst::get_InstalledMLVersion},
+        {"CachedMLVersion", &IOVCustInst::get_CachedMLVersion},
+        {"MLReadMe", &IOVCustInst::get_MLReadMe},
+    };
+    return getters;
+}
+
+const std::map<std::string, Getter>& AllGetters() {
+    static const std::map<std::string, Getter> getters = [] {
+        std::map<std::string, Getter> all = FieldGetters();
+        all["ConvertLogPath"] = &IOVCustInst::get_ConvertLogPath;
+        all["ScriptingConversionPath"] = &IOVCustInst::get_ScriptingConversionPath;
+        return all;
+    }();
+    return getters;
+}
+
 std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;

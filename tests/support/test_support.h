@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 #include "control/ovcustinst_idl.h"
@@ -26,6 +27,18 @@ int UnregisterServer();
 
 // A new control created through the registry by its class id.
 ov::ComPtr<IOVCustInst> CreateControl();
+
+using Getter = HRESULT (STDMETHODCALLTYPE IOVCustInst::*)(BSTR*);
+// The sixteen properties that hand out a field of the control, by name.
+const std::map<std::string, Getter>& FieldGetters();
+// All eighteen properties: those sixteen, ConvertLogPath and ScriptingConversionPath.
+const std::map<std::string, Getter>& AllGetters();
+
+// An exported function of a loaded module, typed.
+template <class Fn>
+Fn Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
 
 // Text of a whole file, or empty when it cannot be read.
 std::string ReadFileText(const std::string& path);
