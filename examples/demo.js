@@ -18,6 +18,9 @@ function show(path) {
 }
 
 if (fso.FolderExists(root)) fso.DeleteFolder(root, true);
+// The default local path that the second visit falls back to; left as the demo found it.
+var defaultLocal = "C:\\Orvan";
+var hadDefaultLocal = fso.FolderExists(defaultLocal);
 fso.CreateFolder(root);
 fso.CreateFolder(install);
 shell.RegWrite("HKLM\\SOFTWARE\\Orvanta\\InstallPath", install, "REG_SZ");
@@ -49,5 +52,27 @@ for (var i = 0; i < names.length; i++) {
 show(install + "\\Wkstn.ini");
 show(server + "\\Orvan.ini");
 show(local + "\\Pellar\\Empxxx.ini");
+
+// A later visit: the workstation is set up, so Init reads the layout back. Without a
+// "DOSInstallPath" it falls back to the default local path and logs a warning (no box).
+shell.Run("reg delete \"HKLM\\Software\\Orvanta\" /v DOSInstallPath /f", 0, true);
+var again = new ActiveXObject("OVCustInstSrv.OVCustInst");
+try {
+    again.Init();
+    WScript.Echo("");
+    WScript.Echo("second Init (configured): ServerPath = " + again.ServerPath +
+                 ", LocalNWXORVANPath = " + again.LocalNWXORVANPath +
+                 ", LocalPLORVANPath = " + again.LocalPLORVANPath);
+    var scripts = again.ServerPath + "\\" + again.ScriptingPath + "\\" + again.ProductionPath;
+    again.CreateDir(scripts);
+    again.CopyFile("Orvan.ini", again.ServerPath, scripts);
+    WScript.Echo("CreateDir and CopyFile into " + scripts + ": " +
+                 (fso.FileExists(scripts + "\\Orvan.ini") ? "copied" : "missing"));
+    WScript.Echo("GetFreeDiskSpace(\"C\") = " + again.GetFreeDiskSpace("C") + " bytes (capped at 4294967295)");
+} catch (e) {
+    WScript.Echo("failed: " + hex(e.number) + " " + e.description);
+    status = 1;
+}
 show(install + "\\OVCILog.txt");
+if (!hadDefaultLocal && fso.FolderExists(defaultLocal)) fso.DeleteFolder(defaultLocal, true);
 WScript.Quit(status);
