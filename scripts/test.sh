@@ -10,8 +10,8 @@ source "$here/small-drive.sh"
 # The platform-free code natively, under sanitizers and a short fuzzing run.
 "$here/native-checks.sh"
 
+trap 'ov_small_drive_stop; ov_wine_stop' EXIT
 ov_wine_start
 ov_small_drive_start
-trap 'ov_small_drive_stop; ov_wine_stop' EXIT
 cd "$OV_BUILD"
 ctest --output-on-failure "$@"

@@ -4,6 +4,9 @@
 #include <objsafe.h>
 #include <ocidl.h>
 
+#include <regex>
+#include <vector>
+
 #include "framework/object_safety.h"
 #include "support/dialog_responder.h"
 #include "support/test_support.h"
@@ -41,25 +44,44 @@ TEST(ControlGetters, NullOutPointerIsReportedWithTheBox) {
     EXPECT_EQ(box.text.rfind("The following error was detected:\r\n\r\n\r\n", 0), 0u) << box.text;
     EXPECT_NE(box.text.find("\r\n\r\nThe operation was not completed successfully"), std::string::npos);
 
-    // One record per report, each naming the control and the code, with no pieces.
+    // One record per report, each naming the control and the code, and nothing after the
+    // reason: no pieces.
+    char* reason = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, static_cast<DWORD>(E_INVALIDARG), 0x0400, reinterpret_cast<char*>(&reason), 0, nullptr);
+    ASSERT_NE(reason, nullptr);
+    std::string storedReason = std::regex_replace(reason, std::regex("\n"), "\r\n");  // text mode
+    LocalFree(reason);
+    const std::regex record("\r\nTime: \\(mm/dd/yy\\)   [0-9]+/[0-9]+/[0-9]+   [0-9]+:[0-9]+:[0-9]+ \r\n"
+                            "File:    OVCustInst\r\nLine:    [0-9]+\r\nHRESULT: 80070057\r\nReason:  ");
     std::string log = sandbox.LogText();
-    size_t records = 0;
-    for (size_t at = log.find("HRESULT: 80070057\r\n"); at != std::string::npos;
-         at = log.find("HRESULT: 80070057\r\n", at + 1))
-        ++records;
-    EXPECT_EQ(records, AllGetters().size());
-    EXPECT_NE(log.find("File:    OVCustInst\r\n"), std::string::npos);
+    std::vector<std::string> tails;
+    for (std::sregex_token_iterator it(log.begin(), log.end(), record, -1), end; it != end; ++it) tails.push_back(*it);
+    ASSERT_EQ(tails.size(), AllGetters().size() + 1);
+    EXPECT_EQ(tails[0], "");
+    for (size_t i = 1; i < tails.size(); ++i) EXPECT_EQ(tails[i], storedReason) << "record " << i;
 }
 
-TEST(ControlGetters, FieldlessPropertiesStayEmptyAndInitIsNotRunByGetters) {
+TEST(ControlGetters, FieldlessPropertiesStayEmptyAfterInit) {
     InstallSandbox sandbox;
+    RegistryValueGuard dosPath("Software\\Orvanta", "DOSInstallPath");
+    dosPath.Set(sandbox / "local");
     auto control = CreateControl();
-    BSTR a = nullptr;
-    ASSERT_EQ(control->get_ConvertLogPath(&a), S_OK);
-    EXPECT_EQ(SysStringLen(a), 0u);
-    SysFreeString(a);
-    // Reading properties must not set up a workstation.
+    BSTR before = reinterpret_cast<BSTR>(1);
+    ASSERT_EQ(control->get_ScriptingConversionPath(&before), S_OK);
+    EXPECT_EQ(before, nullptr);
+    // Reading properties does not set up a workstation; Init does.
     EXPECT_FALSE(PathExists(sandbox / "Wkstn.ini"));
+
+    ov::BStr server(Wide(sandbox / "server").c_str());
+    ASSERT_EQ(control->SetScriptServer(server.Get()), S_OK);
+    ASSERT_EQ(control->Init(), S_OK);
+    for (Getter get : {&IOVCustInst::get_ConvertLogPath, &IOVCustInst::get_ScriptingConversionPath}) {
+        BSTR value = reinterpret_cast<BSTR>(1);
+        ASSERT_EQ((control.Get()->*get)(&value), S_OK);
+        EXPECT_EQ(SysStringLen(value), 0u);
+        SysFreeString(value);
+    }
 }
 
 TEST(ControlInterfaces, AnswersItsInterfacesAndNoOthers) {

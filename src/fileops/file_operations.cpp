@@ -1,5 +1,6 @@
 // Copying a file, creating a directory with its parents, and the free space of a drive.
 #include <cstring>
+#include <cwchar>
 
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
@@ -26,7 +27,8 @@ HRESULT LengthInvalid(OVCILog& log, const char* label, int line) {
 // one. Decided on the wide text: in a double-byte code page the last narrow byte can be
 // the trail byte of a character that merely looks like a backslash.
 bool JoinPath(char* out, std::size_t cap, BSTR wideDir, const char* dir, const char* file) {
-    UINT n = SysStringLen(wideDir);
+    // Up to the first null character, where the narrow text ends too.
+    std::size_t n = wcsnlen(wideDir, SysStringLen(wideDir));
     bool hasSeparator = n > 0 && wideDir[n - 1] == L'\\';
     return FormatBounded(out, cap, hasSeparator ? "%s%s" : "%s\\%s", dir, file);
 }

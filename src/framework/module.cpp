@@ -71,10 +71,7 @@ HRESULT Module::UnregisterServer() {
         if (FAILED(hr)) result = hr;
     }
     HRESULT hr = UnRegisterTypeLib(*libid_, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
-    // A library that is not registered any more is not a failure of the removal.
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED && SUCCEEDED(result))
-        result = hr;
-    return result;
+    return FAILED(result) ? result : hr;
 }
 
 }  // namespace ov

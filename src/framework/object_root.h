@@ -85,7 +85,9 @@ public:
     }
 };
 
-// Class factory of one class; LockServer holds the module.
+// Class factory of one class; LockServer holds the module. A factory that a client holds
+// keeps the module loaded too, or the client would be left with a pointer into an unloaded
+// image.
 template <class T>
 class ClassFactory final : public IClassFactory {
 public:
