@@ -6,13 +6,14 @@
 #include <process.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "diagnostics/OVCILog.h"
+#include "diagnostics/error_codes.h"
 #include "support/dialog_responder.h"
 #include "support/log_records.h"
 #include "support/test_support.h"
@@ -21,7 +22,6 @@ using namespace ovtest;
 
 namespace {
 
-constexpr char kBoxTitle[] = "OVCustomInstall Error";
 // A code for which the platform has no message text.
 constexpr HRESULT kNoSystemText = static_cast<HRESULT>(0x8004ABCDu);
 
@@ -30,277 +30,160 @@ std::string BoxText(const std::string& reason) {
            "\r\n\r\nThe operation was not completed successfully";
 }
 
-// Whether a message box carries an icon (its icon control is there, empty, in any case).
-bool ShowsAnIcon(HWND box) {
-    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        char cls[16] = {};
-        GetClassNameA(c, cls, sizeof cls);
-        if (_stricmp(cls, "Static") == 0 && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-            SendMessageA(c, STM_GETICON, 0, 0) != 0)
-            return true;
-    }
-    return false;
-}
-
 ParsedLog ParseOrFail(const std::string& text) {
     ParsedLog log = SplitLogRecords(text);
     EXPECT_EQ(log.error, "") << text;
     return log;
 }
 
+// Whole seconds of a local time, for comparing record times.
+ULONGLONG Seconds(SYSTEMTIME t) {
+    t.wMilliseconds = t.wDayOfWeek = 0;
+    FILETIME ft{};
+    SystemTimeToFileTime(&t, &ft);
+    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000000u;
+}
+
 // One report with `count` pieces, expanded into a single variadic call as a caller's
 // literal list would be.
+constexpr size_t kPieces = 5000;
 template <size_t... I>
-void ReportAll(ov::OVCILog& log, const char* source, const std::vector<std::string>& pieces,
-               std::index_sequence<I...>) {
-    log.ReportError(E_INVALIDARG, source, 1, 0, pieces[I].c_str()..., "END");
+void ReportAll(ov::OVCILog& log, const std::vector<std::string>& pieces, std::index_sequence<I...>) {
+    log.ReportError(E_INVALIDARG, "OVCustInst", 11, 0, pieces[I].c_str()..., "END");
 }
 
 }  // namespace
 
-TEST(DiagnosticsRecord, ArgumentErrorAppendsItsSevenLinesToTheFile) {
-    InstallSandbox sandbox;
-    DialogResponder responder;
-    ov::OVCILog log;
-    ASSERT_EQ(log.LogEnabled, 1);
-    const std::string reason = SystemMessage(E_INVALIDARG);
-    ASSERT_FALSE(reason.empty());
-
-    SYSTEMTIME from = LocalNow();
-    log.ReportError(E_INVALIDARG, "OVCustInst", 4711, 0, "bstrFileName: ", "Setup.ini", "END");
-    SYSTEMTIME to = LocalNow();
-
-    const std::string text = sandbox.LogText();
-    ParsedLog parsed = ParseOrFail(text);
-    ASSERT_EQ(parsed.records.size(), 1u);
-    const ParsedRecord& r = parsed.records[0];
-    EXPECT_TRUE(TimeWithin(r.time, from, to)) << r.timeLine;
-    // Text mode: each line end is stored as CR LF, the reason's own CR LF as CR CR LF.
-    EXPECT_EQ(text, "\r\n" + r.timeLine + "\r\n"
-                    "File:    OVCustInst\r\n"
-                    "Line:    4711\r\n"
-                    "HRESULT: 80070057\r\n"
-                    "Reason:  " + AsStored(reason) +
-                    "bstrFileName: Setup.ini\r\n");
-    EXPECT_TRUE(responder.Shown().empty());
-}
-
-TEST(DiagnosticsRecord, SourceIsLoggedByItsLastComponentAndLongLinesAreCut) {
-    InstallSandbox sandbox;
-    ov::OVCILog log;
-    const std::string longSource(5000, 's');
-    log.ReportError(E_INVALIDARG, "C:\\build\\src\\control\\OVCustInst.cpp", 1, 0, "END");
-    log.ReportError(E_INVALIDARG, "OVCIConfirm", 2, 0, "END");
-    log.ReportError(E_INVALIDARG, "diagnostics\\", 3, 0, "END");
-    log.ReportError(E_INVALIDARG, longSource.c_str(), 4, 0, "END");
-
-    ParsedLog parsed = ParseOrFail(sandbox.LogText());
-    ASSERT_EQ(parsed.records.size(), 4u);
-    EXPECT_EQ(parsed.records[0].file, "OVCustInst.cpp");
-    EXPECT_EQ(parsed.records[1].file, "OVCIConfirm");
-    EXPECT_EQ(parsed.records[2].file, "");
-    // The line is composed in a 2048-character buffer: 2047 characters survive.
-    EXPECT_EQ(parsed.records[3].file, std::string(2047 - 9, 's'));
-    EXPECT_EQ(parsed.records[3].line, "4");
-}
-
-TEST(DiagnosticsRecord, PieceListEndsAtEndOrNullAndAnOddPieceRunsIntoTheNextRecord) {
-    InstallSandbox sandbox;
-    const std::string earlier = "earlier text, its line not ended";
-    WriteFileText(sandbox / "OVCILog.txt", earlier);
-    ov::OVCILog log;
-    const std::string reason = "Reason:  " + AsStored(SystemMessage(E_INVALIDARG));
-
-    log.ReportError(E_INVALIDARG, "OVCustInst", 1, 0, "END");
-    log.ReportError(E_INVALIDARG, "OVCustInst", 2, 0, "a: ", "1", "b: ", "END");
-    log.ReportError(E_INVALIDARG, "OVCustInst", 3, 0, "c: ", "3", static_cast<const char*>(nullptr), "d: ", "4", "END");
-    log.ReportError(E_INVALIDARG, "OVCustInst", 4, 0, "e: ", "5", "f: ", "6", "END", "g: ", "7", "END");
-    log.ReportError(E_INVALIDARG, "OVCustInst", 5, 0, "end: ", "end", "END ", "x", "END");
-
-    const std::string text = sandbox.LogText();
-    ParsedLog parsed = ParseOrFail(text);
-    // Earlier content is kept; the first record's leading line end closes its open line.
-    EXPECT_EQ(parsed.before, earlier);
-    ASSERT_EQ(parsed.records.size(), 5u);
-    for (size_t i = 0; i < parsed.records.size(); ++i) EXPECT_EQ(parsed.records[i].line, std::to_string(i + 1));
-    EXPECT_EQ(parsed.records[0].tail, reason);
-    // The third piece has no line end: the next record's empty line is only its line end.
-    EXPECT_EQ(parsed.records[1].tail, reason + "a: 1\r\nb: ");
-    EXPECT_NE(text.find("b: \r\nTime: "), std::string::npos);
-    EXPECT_EQ(parsed.records[2].tail, reason + "c: 3\r\n");
-    EXPECT_EQ(parsed.records[3].tail, reason + "e: 5\r\nf: 6\r\n");
-    // Only the exact piece "END" ends the list.
-    EXPECT_EQ(parsed.records[4].tail, reason + "end: end\r\nEND x\r\n");
-}
-
-TEST(DiagnosticsRecord, OwnCodesShowAndLogTheirFixedReasons) {
-    InstallSandbox sandbox;
-    DialogResponder responder;
-    ov::OVCILog log;
-    log.ReportError(static_cast<HRESULT>(0x80040201u), "OVCustInst", 10, 1, "ORVAN_APP_NAME: ", "ORVAN", "END");
-    log.ReportError(static_cast<HRESULT>(0x80040200u), "OVCustInst", 11, 1, "END");
-
-    ASSERT_EQ(responder.Shown().size(), 2u);
-    EXPECT_EQ(responder.Shown()[0].text, BoxText("Could not find ORVAN data.\n"));
-    EXPECT_EQ(responder.Shown()[1].text, BoxText("Copy of SSE did not succeed.\n"));
-
-    ParsedLog parsed = ParseOrFail(sandbox.LogText());
-    ASSERT_EQ(parsed.records.size(), 2u);
-    EXPECT_EQ(parsed.records[0].code, "80040201");
-    EXPECT_EQ(parsed.records[0].tail, "Reason:  Could not find ORVAN data.\r\nORVAN_APP_NAME: ORVAN\r\n");
-    EXPECT_EQ(parsed.records[1].code, "80040200");
-    EXPECT_EQ(parsed.records[1].tail, "Reason:  Copy of SSE did not succeed.\r\n");
-}
-
-TEST(DiagnosticsRecord, CodeWithoutSystemTextHasAnEmptyReasonInBoxAndRecord) {
-    ASSERT_EQ(SystemMessage(kNoSystemText), "");
-    InstallSandbox sandbox;
-    DialogResponder responder;
-    ov::OVCILog log;
-    log.ReportError(kNoSystemText, "OVCustInst", 12, 1, "szINFPath: ", "C:\\a.inf", "END");
-
-    ASSERT_EQ(responder.Shown().size(), 1u);
-    EXPECT_EQ(responder.Shown()[0].text, BoxText(""));
-    ParsedLog parsed = ParseOrFail(sandbox.LogText());
-    ASSERT_EQ(parsed.records.size(), 1u);
-    EXPECT_EQ(parsed.records[0].code, "8004ABCD");
-    EXPECT_EQ(parsed.records[0].tail, "Reason:  szINFPath: C:\\a.inf\r\n");
-}
-
-TEST(DiagnosticsRecord, SuccessCodeAndTextsWithInsertsAreLookedUpAsTheyStand) {
+TEST(DiagnosticsRecord, EveryReportShowsItsBoxIfAskedThenAppendsItsRecordInTextMode) {
     // A system text with an insert in it: the reason keeps "%1" as written.
     HRESULT withInsert = S_OK;
     for (DWORD e = 1; e < 2000 && withInsert == S_OK; ++e)
         if (SystemMessage(HRESULT_FROM_WIN32(e)).find("%1") != std::string::npos) withInsert = HRESULT_FROM_WIN32(e);
     ASSERT_NE(withInsert, S_OK) << "no system text with an insert";
-    const std::string success = SystemMessage(S_OK);
-    ASSERT_FALSE(success.empty());
-
+    ASSERT_EQ(SystemMessage(kNoSystemText), "");
     InstallSandbox sandbox;
+    const std::string earlier = "earlier text, its line not ended";
+    WriteFileText(sandbox / "OVCILog.txt", earlier);
     ov::OVCILog log;
-    log.ReportError(S_OK, "OVCustInst", 1, 0, "END");
-    log.ReportError(withInsert, "OVCustInst", 2, 0, "END");
+    ASSERT_EQ(log.LogEnabled, 1);
+    const std::string invalid = "Reason:  " + AsStored(SystemMessage(E_INVALIDARG));
+    ASSERT_NE(invalid, "Reason:  ");
+    std::vector<size_t> recordsWhileShown;
+    bool decorated = false;  // an icon, topmost, or an owner
+    DialogResponder responder([&](HWND box, const ShownWindow&) {
+        recordsWhileShown.push_back(ParseOrFail(sandbox.LogText()).records.size());
+        decorated = decorated || GetWindow(box, GW_OWNER) != nullptr ||
+                    (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        // The icon control is there in any case; an icon is one that holds one.
+        for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            decorated = decorated || ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                                      SendMessageA(c, STM_GETICON, 0, 0) != 0);
+        return IDOK;
+    });
 
-    ParsedLog parsed = ParseOrFail(sandbox.LogText());
-    ASSERT_EQ(parsed.records.size(), 2u);
-    EXPECT_EQ(parsed.records[0].code, "0");
-    EXPECT_EQ(parsed.records[0].tail, "Reason:  " + AsStored(success));
-    EXPECT_EQ(parsed.records[1].tail, "Reason:  " + AsStored(SystemMessage(withInsert)));
-}
-
-TEST(DiagnosticsRecord, HugePieceListAndLongValuesAreWrittenWhole) {
-    InstallSandbox sandbox;
-    ov::OVCILog log;
-    constexpr size_t kPieces = 5000;
+    SYSTEMTIME from, to;
+    GetLocalTime(&from);
+    log.ReportError(E_INVALIDARG, "C:\\build\\src\\OVCustInst.cpp", 1, 1, "bstrFileName: ", "Setup.ini", "END");
+    log.ReportError(E_INVALIDARG, "OVCIConfirm", 2, 0, "a: ", "1", "b: ", "END");
+    log.ReportError(E_INVALIDARG, "src\\", 3, 0, "c: ", "3", static_cast<const char*>(nullptr), "d: ", "4", "END");
+    log.ReportError(E_INVALIDARG, "x", 4, 0, "e: ", "5", "END", "g: ", "7", "END");
+    log.ReportError(E_INVALIDARG, "x", 5, 0, "end: ", "end", "END ", "x", "END");
+    log.ReportError(kNoSystemText, "x", 6, 1, "szINFPath: ", "C:\\a.inf", "END");
+    log.ReportError(S_OK, "x", 7, 0, "END");
+    log.ReportError(withInsert, "x", 8, 0, "END");
+    log.ReportError(ov::OV_E_NODATA, "x", 9, 1, "ORVAN_APP_NAME: ", "ORVAN", "END");
+    log.ReportError(ov::OV_E_SEECOPY, "x", 10, 1, "END");
+    // A huge piece list with long values is written whole.
     std::vector<std::string> pieces;
-    std::string expected = "Reason:  " + AsStored(SystemMessage(E_INVALIDARG));
+    std::string huge = invalid;
     for (size_t i = 0; i < kPieces; i += 2) {
         pieces.push_back("label" + std::to_string(i) + ": ");
         pieces.push_back(i % 1000 == 0 ? std::string(5000, 'v') : "value" + std::to_string(i));
-        expected += pieces[i] + pieces[i + 1] + "\r\n";
+        huge += pieces[i] + pieces[i + 1] + "\r\n";
     }
-    ReportAll(log, "OVCustInst", pieces, std::make_index_sequence<kPieces>());
+    ReportAll(log, pieces, std::make_index_sequence<kPieces>());
+    GetLocalTime(&to);
 
+    // The box, when asked for, comes first: its reason under the title, with only OK.
+    const std::string reasons[] = {SystemMessage(E_INVALIDARG), "", "Could not find ORVAN data.\n",
+                                   "Copy of SSE did not succeed.\n"};
+    ASSERT_EQ(responder.Shown().size(), std::size(reasons));
+    for (size_t i = 0; i < std::size(reasons); ++i) {
+        EXPECT_EQ(responder.Shown()[i].title, "OVCustomInstall Error");
+        EXPECT_EQ(responder.Shown()[i].text, BoxText(reasons[i])) << i;
+        EXPECT_EQ(responder.Shown()[i].buttons, std::vector<std::string>{"OK"});
+    }
+    EXPECT_EQ(recordsWhileShown, (std::vector<size_t>{0, 5, 8, 9}));
+    EXPECT_FALSE(decorated);
+
+    // Text mode: each line end is stored as CR LF, a reason's own CR LF as CR CR LF. An odd
+    // piece leaves its line open; the next record's leading line end closes it.
+    const struct {
+        std::string file, code, tail;
+    } expected[] = {
+        {"OVCustInst.cpp", "80070057", invalid + "bstrFileName: Setup.ini\r\n"},
+        {"OVCIConfirm", "80070057", invalid + "a: 1\r\nb: "},
+        {"", "80070057", invalid + "c: 3\r\n"},
+        {"x", "80070057", invalid + "e: 5\r\n"},
+        {"x", "80070057", invalid + "end: end\r\nEND x\r\n"},  // only the exact "END" ends the list
+        {"x", "8004ABCD", "Reason:  szINFPath: C:\\a.inf\r\n"},
+        {"x", "0", "Reason:  " + AsStored(SystemMessage(S_OK))},
+        {"x", HexCode(withInsert), "Reason:  " + AsStored(SystemMessage(withInsert))},
+        {"x", "80040201", "Reason:  Could not find ORVAN data.\r\nORVAN_APP_NAME: ORVAN\r\n"},
+        {"x", "80040200", "Reason:  Copy of SSE did not succeed.\r\n"},
+        {"OVCustInst", "80070057", huge},
+    };
     ParsedLog parsed = ParseOrFail(sandbox.LogText());
-    ASSERT_EQ(parsed.records.size(), 1u);
-    EXPECT_EQ(parsed.records[0].tail.size(), expected.size());
-    EXPECT_TRUE(parsed.records[0].tail == expected);
+    EXPECT_EQ(parsed.before, earlier);
+    ASSERT_EQ(parsed.records.size(), std::size(expected));
+    for (size_t i = 0; i < parsed.records.size(); ++i) {
+        const ParsedRecord& r = parsed.records[i];
+        EXPECT_TRUE(Seconds(from) <= Seconds(r.time) && Seconds(r.time) <= Seconds(to)) << i;
+        EXPECT_EQ(r.file, expected[i].file) << i;
+        EXPECT_EQ(r.line, std::to_string(i + 1)) << i;
+        EXPECT_EQ(r.code, expected[i].code) << i;
+        EXPECT_TRUE(r.tail == expected[i].tail) << i << ": " << r.tail.substr(0, 300);
+    }
 }
 
-TEST(DiagnosticsBox, ShowsTheReasonUnderItsTitleWithOnlyOkAndLogsAfterItCloses) {
-    InstallSandbox sandbox;
-    ov::OVCILog log;
-    std::string logWhileShown = "not looked at";
-    HWND owner = reinterpret_cast<HWND>(1);
-    bool icon = true, topmost = true;
-    DialogResponder responder([&](HWND box, const ShownWindow&) {
-        logWhileShown = sandbox.LogText();
-        owner = GetWindow(box, GW_OWNER);
-        icon = ShowsAnIcon(box);
-        topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-        return IDOK;
-    });
-    log.ReportError(E_INVALIDARG, "OVCustInst", 1, 1, "bstrDirPath: ", "C:\\x", "END");
-
-    ASSERT_EQ(responder.Shown().size(), 1u);
-    const ShownWindow& box = responder.Shown()[0];
-    EXPECT_EQ(box.title, kBoxTitle);
-    EXPECT_EQ(box.text, BoxText(SystemMessage(E_INVALIDARG)));
-    EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
-    EXPECT_FALSE(icon);
-    EXPECT_FALSE(topmost);
-    EXPECT_EQ(owner, nullptr);
-    EXPECT_EQ(logWhileShown, "");
-    ParsedLog parsed = ParseOrFail(sandbox.LogText());
-    ASSERT_EQ(parsed.records.size(), 1u);
-    EXPECT_EQ(parsed.records[0].tail, "Reason:  " + AsStored(SystemMessage(E_INVALIDARG)) + "bstrDirPath: C:\\x\r\n");
-
-    // Not asked for: no box, the record all the same.
-    log.ReportError(E_INVALIDARG, "OVCustInst", 2, 0, "END");
-    EXPECT_EQ(responder.Shown().size(), 1u);
-    EXPECT_EQ(ParseOrFail(sandbox.LogText()).records.size(), 2u);
-}
-
-TEST(DiagnosticsLogSetup, MissingKeyDisablesTheLogForTheObjectsLifeButNotTheBox) {
-    InstallSandbox sandbox;
-    sandbox.RemoveOrvantaKey();
-    HKEY probe;
-    ASSERT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", 0, KEY_QUERY_VALUE, &probe), ERROR_SUCCESS);
-    DialogResponder responder;
-    ov::OVCILog log;
-    EXPECT_EQ(log.LogEnabled, 0);
-    EXPECT_STREQ(log.LogFilePath, "");
-
-    // The key coming back later does not switch this object's log on.
-    sandbox.InstallPathValue().Set(sandbox.Path());
-    log.ReportError(E_INVALIDARG, "OVCustInst", 1, 1, "END");
-    EXPECT_EQ(responder.Shown().size(), 1u);
-    EXPECT_FALSE(PathExists(sandbox / "OVCILog.txt"));
-
-    // A new object reads the registry again.
-    ov::OVCILog fresh;
-    EXPECT_EQ(fresh.LogEnabled, 1);
-    fresh.ReportError(E_INVALIDARG, "OVCustInst", 2, 0, "END");
-    EXPECT_EQ(ParseOrFail(sandbox.LogText()).records.size(), 1u);
-}
-
-TEST(DiagnosticsLogSetup, KeyWithoutTheValuePutsTheLogInTheDriveRoot) {
-    InstallSandbox sandbox;
-    sandbox.InstallPathValue().Remove();
-    ov::OVCILog log;
-    EXPECT_EQ(log.LogEnabled, 1);
-    EXPECT_STREQ(log.LogFilePath, "\\OVCILog.txt");
-}
-
-TEST(DiagnosticsLogSetup, LogPathLongerThan260CharactersDisablesTheLog) {
+TEST(DiagnosticsLogSetup, LogFileIsInTheInstallPathIfItCanBeOpenedElseOnlyTheBoxIsShown) {
     InstallSandbox sandbox;
     const std::string longest = "C:\\" + std::string(245, 'd');  // with "\OVCILog.txt": 260
-    sandbox.InstallPathValue().Set(longest);
-    {
+    const struct {
+        bool present;
+        std::string installPath, logPath;
+    } rows[] = {
+        {false, "", "\\OVCILog.txt"},  // the key without the value: the drive root
+        {true, longest, longest + "\\OVCILog.txt"},
+        {true, longest + "d", ""},
+        {true, longest + std::string(11, 'd'), ""},  // the longest install path that is read
+    };
+    for (const auto& row : rows) {
+        if (row.present) sandbox.InstallPathValue().Set(row.installPath);
+        else sandbox.InstallPathValue().Remove();
         ov::OVCILog log;
-        EXPECT_EQ(log.LogEnabled, 1);
-        EXPECT_EQ(std::string(log.LogFilePath), longest + "\\OVCILog.txt");
-        EXPECT_EQ(std::strlen(log.LogFilePath), 260u);
+        EXPECT_EQ(log.LogEnabled, row.logPath.empty() ? 0 : 1) << row.installPath.size();
+        EXPECT_EQ(log.LogFilePath, row.logPath) << row.installPath.size();
     }
-    for (size_t extra : {1u, 11u}) {  // 261, and the longest install path that is read
-        sandbox.InstallPathValue().Set(longest + std::string(extra, 'd'));
-        ov::OVCILog log;
-        EXPECT_EQ(log.LogEnabled, 0) << extra;
-    }
-}
 
-TEST(DiagnosticsLogSetup, UnopenableLogFileDropsTheRecordSilentlyAfterTheBox) {
-    InstallSandbox sandbox;
+    // Without the key the log is off for the object's life, even when the key comes back.
+    sandbox.RemoveOrvantaKey();
+    DialogResponder responder;
+    ov::OVCILog noKey;
+    EXPECT_EQ(noKey.LogEnabled, 0);
+    EXPECT_STREQ(noKey.LogFilePath, "");
+    sandbox.InstallPathValue().Set(sandbox.Path());
+    noKey.ReportError(E_INVALIDARG, "OVCustInst", 1, 1, "END");
+    EXPECT_FALSE(PathExists(sandbox / "OVCILog.txt"));
+    // A new object reads the registry again; a log file it cannot open loses the record silently.
     const std::string missing = sandbox / "no-such-dir";
     sandbox.InstallPathValue().Set(missing);
-    DialogResponder responder;
-    ov::OVCILog log;
-    ASSERT_EQ(log.LogEnabled, 1);
-    log.ReportError(E_INVALIDARG, "OVCustInst", 1, 1, "bstrFileName: ", "x", "END");
-    // Only the report's own box: nothing complains about the log.
-    ASSERT_EQ(responder.Shown().size(), 1u);
-    EXPECT_EQ(responder.Shown()[0].text, BoxText(SystemMessage(E_INVALIDARG)));
+    ov::OVCILog unopenable;
+    ASSERT_EQ(unopenable.LogEnabled, 1);
+    unopenable.ReportError(E_INVALIDARG, "OVCustInst", 2, 1, "bstrFileName: ", "x", "END");
     EXPECT_FALSE(PathExists(missing));
+    ASSERT_EQ(responder.Shown().size(), 2u);  // only the reports' own boxes
+    for (const auto& box : responder.Shown()) EXPECT_EQ(box.text, BoxText(SystemMessage(E_INVALIDARG)));
 }
 
 TEST(DiagnosticsConcurrency, TwoProcessesAppendingAtOnceKeepEveryRecordWhole) {
@@ -366,27 +249,14 @@ TEST(DiagnosticsConcurrency, TwoProcessesAppendingAtOnceKeepEveryRecordWhole) {
 TEST(DiagnosticsErrno, MapsEveryRowOfTheTableWithoutReporting) {
     InstallSandbox sandbox;
     ov::OVCILog log;
-    struct Row {
-        int err;
-        HRESULT expected;
-    } rows[] = {
-        {7, E_INVALIDARG},
-        {22, E_INVALIDARG},
-        {2, static_cast<HRESULT>(0x80070003u)},
-        {8, static_cast<HRESULT>(0x8007000Bu)},
-        {12, static_cast<HRESULT>(0x80070008u)},
-        {0, E_FAIL},
-        {1, E_FAIL},
-        {13, E_FAIL},
-        {32, E_FAIL},
-        {-1, E_FAIL},
-        {33, S_OK},
-        {34, S_OK},
-        {1000, S_OK},
-    };
+    const std::pair<int, HRESULT> rows[] = {
+        {7, E_INVALIDARG}, {22, E_INVALIDARG}, {2, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)},
+        {8, HRESULT_FROM_WIN32(ERROR_BAD_FORMAT)}, {12, HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY)},
+        {0, E_FAIL}, {1, E_FAIL}, {3, E_FAIL}, {13, E_FAIL}, {32, E_FAIL}, {-1, E_FAIL}, {INT_MIN, E_FAIL},
+        {33, S_OK}, {34, S_OK}, {1000, S_OK}, {INT_MAX, S_OK}};
     for (const auto& row : rows) {
-        errno = row.err;
-        EXPECT_EQ(log.ErrnoToHResult(), row.expected) << "errno " << row.err;
+        errno = row.first;
+        EXPECT_EQ(log.ErrnoToHResult(), row.second) << "errno " << row.first;
     }
 
     // After a real failed start the runtime's own errno is read.

@@ -16,107 +16,72 @@ namespace {
 const ov::LogTime kMarch4 = {2007, 3, 4, 9, 5, 3};
 constexpr ov::HResult kInvalidArg = static_cast<ov::HResult>(0x80070057u);
 constexpr char kReason[] = "The parameter is incorrect.\r\n";
+const std::string kHeader = "The following error was detected:\r\n\r\n\r\n";
 
-std::string Join(const std::vector<std::string>& segments) {
+// The record from its reason line on.
+std::string Tail(const char* reason, const std::vector<const char*>& pieces) {
     std::string all;
-    for (const auto& s : segments) all += s;
-    return all;
-}
-
-std::string Record(const char* reason, const std::vector<const char*>& pieces) {
-    return Join(ov::FormatLogRecord(kMarch4, "OVCustInst", 1, kInvalidArg, reason, pieces));
+    for (const auto& s : ov::FormatLogRecord(kMarch4, "x", 1, kInvalidArg, reason, pieces)) all += s;
+    return all.substr(all.find("Reason:"));
 }
 
 }  // namespace
 
-TEST(LogRecordFormat, TimeLineHasNoLeadingZerosAndTheFullYear) {
-    auto r = ov::FormatLogRecord(kMarch4, "OVCustInst", 1, 0, "", {});
-    ASSERT_GE(r.size(), 2u);
-    EXPECT_EQ(r[1], "Time: (mm/dd/yy)   3/4/2007   9:5:3 \n");
-
-    r = ov::FormatLogRecord({2010, 12, 31, 23, 59, 58}, "OVCustInst", 1, 0, "", {});
-    EXPECT_EQ(r[1], "Time: (mm/dd/yy)   12/31/2010   23:59:58 \n");
-    r = ov::FormatLogRecord({2000, 1, 1, 0, 0, 0}, "OVCustInst", 1, 0, "", {});
-    EXPECT_EQ(r[1], "Time: (mm/dd/yy)   1/1/2000   0:0:0 \n");
+TEST(LogRecordFormat, ArgumentErrorWithOnePairHasSevenLinesAndIsFlushedPerLineEnd) {
+    auto r = ov::FormatLogRecord(kMarch4, "C:\\src\\control\\OVCustInst", 57, kInvalidArg, kReason,
+                                 {"bstrFileName: ", "Setup.ini"});
+    // One segment per line end, each flushed: the empty line stands alone, nothing is left over.
+    EXPECT_EQ(r, (std::vector<std::string>{"\n",
+                                           "Time: (mm/dd/yy)   3/4/2007   9:5:3 \n",
+                                           "File:    OVCustInst\n",
+                                           "Line:    57\n",
+                                           "HRESULT: 80070057\n",
+                                           "Reason:  The parameter is incorrect.\r\nbstrFileName: Setup.ini\n"}));
 }
 
-TEST(LogRecordFormat, ArgumentErrorWithOnePairHasSevenLinesAndIsFlushedPerLineEnd) {
-    auto r = ov::FormatLogRecord(kMarch4, "OVCustInst", 57, kInvalidArg, kReason, {"bstrFileName: ", "Setup.ini"});
-    EXPECT_EQ(Join(r),
-              "\n"
-              "Time: (mm/dd/yy)   3/4/2007   9:5:3 \n"
-              "File:    OVCustInst\n"
-              "Line:    57\n"
-              "HRESULT: 80070057\n"
-              "Reason:  The parameter is incorrect.\r\n"
-              "bstrFileName: Setup.ini\n");
-    // The log flushes after each segment: the empty line stands alone, and nothing is left
-    // unflushed behind the last line end.
-    ASSERT_FALSE(r.empty());
-    EXPECT_EQ(r.front(), "\n");
-    for (const auto& s : r) EXPECT_EQ(s.back(), '\n') << s;
+TEST(LogRecordFormat, FixedLinesHaveNoLeadingZerosAndUpperCaseHex) {
+    struct Row {
+        ov::LogTime time;
+        int line;
+        ov::HResult code;
+        const char *timeLine, *codeLine;
+    } rows[] = {
+        {{2010, 12, 31, 23, 59, 58}, 0, 0, "12/31/2010   23:59:58 \n", "HRESULT: 0\n"},
+        {{2000, 1, 1, 0, 0, 0}, -12, 0x1F, "1/1/2000   0:0:0 \n", "HRESULT: 1F\n"},
+        {kMarch4, INT_MAX, static_cast<ov::HResult>(0x8004abcdu), "3/4/2007   9:5:3 \n", "HRESULT: 8004ABCD\n"},
+        {kMarch4, INT_MIN, static_cast<ov::HResult>(0xFFFFFFFFu), "3/4/2007   9:5:3 \n", "HRESULT: FFFFFFFF\n"},
+    };
+    for (const auto& row : rows) {
+        auto r = ov::FormatLogRecord(row.time, "x", row.line, row.code, "", {});
+        ASSERT_EQ(r.size(), 6u);
+        EXPECT_EQ(r[1], std::string("Time: (mm/dd/yy)   ") + row.timeLine);
+        EXPECT_EQ(r[3], "Line:    " + std::to_string(row.line) + "\n");
+        EXPECT_EQ(r[4], row.codeLine);
+    }
 }
 
 TEST(LogRecordFormat, SourceIsLoggedByWhatFollowsItsLastBackslash) {
-    EXPECT_STREQ(ov::SourceBaseName("C:\\build\\src\\control\\OVCustInst.cpp"), "OVCustInst.cpp");
-    EXPECT_STREQ(ov::SourceBaseName("OVCIConfirm"), "OVCIConfirm");
-    EXPECT_STREQ(ov::SourceBaseName("\\OVCILog"), "OVCILog");
-    EXPECT_STREQ(ov::SourceBaseName("src\\"), "");
-    EXPECT_STREQ(ov::SourceBaseName("src/control/OVCustInst.cpp"), "src/control/OVCustInst.cpp");
-    EXPECT_STREQ(ov::SourceBaseName(""), "");
+    const char* const rows[][2] = {{"OVCIConfirm", "OVCIConfirm"}, {"\\OVCILog", "OVCILog"}, {"src\\", ""},
+                                   {"src/control/x.cpp", "src/control/x.cpp"}, {"", ""}};
+    for (const auto& row : rows) EXPECT_STREQ(ov::SourceBaseName(row[0]), row[1]) << row[0];
     EXPECT_STREQ(ov::SourceBaseName(nullptr), "");
-
-    auto r = ov::FormatLogRecord(kMarch4, "a\\b\\OVCILog", 1, 0, "", {});
-    ASSERT_GE(r.size(), 3u);
-    EXPECT_EQ(r[2], "File:    OVCILog\n");
-}
-
-TEST(LogRecordFormat, CodeIsUpperCaseHexWithoutPrefixOrLeadingZerosAndLineIsSignedDecimal) {
-    struct Row {
-        ov::HResult code;
-        const char* line;
-    } rows[] = {
-        {kInvalidArg, "HRESULT: 80070057\n"},
-        {static_cast<ov::HResult>(0x8004abcdu), "HRESULT: 8004ABCD\n"},
-        {0, "HRESULT: 0\n"},
-        {0x1F, "HRESULT: 1F\n"},
-        {static_cast<ov::HResult>(0xFFFFFFFFu), "HRESULT: FFFFFFFF\n"},
-    };
-    for (const auto& row : rows) {
-        auto r = ov::FormatLogRecord(kMarch4, "x", 1, row.code, "", {});
-        ASSERT_GE(r.size(), 5u);
-        EXPECT_EQ(r[4], row.line);
-    }
-    for (int line : {0, -12, INT_MAX, INT_MIN}) {
-        auto r = ov::FormatLogRecord(kMarch4, "x", line, 0, "", {});
-        EXPECT_EQ(r[3], "Line:    " + std::to_string(line) + "\n");
-    }
 }
 
 TEST(LogRecordFormat, PiecesPairUpOnLinesAndAnOddLastPieceHasNoLineEnd) {
     const std::string head = "Reason:  The parameter is incorrect.\r\n";
-    EXPECT_EQ(Record(kReason, {}).substr(Record(kReason, {}).find("Reason:")), head);
-    std::string four = Record(kReason, {"a: ", "1", "b: ", "2"});
-    EXPECT_EQ(four.substr(four.find("Reason:")), head + "a: 1\nb: 2\n");
-
-    auto odd = ov::FormatLogRecord(kMarch4, "x", 1, kInvalidArg, kReason, {"a: ", "1", "b: "});
-    std::string all = Join(odd);
-    EXPECT_EQ(all.substr(all.find("Reason:")), head + "a: 1\nb: ");
-    EXPECT_EQ(odd.back(), "b: ");
-
+    EXPECT_EQ(Tail(kReason, {}), head);
+    EXPECT_EQ(Tail(kReason, {"a: ", "1", "b: ", "2"}), head + "a: 1\nb: 2\n");
+    EXPECT_EQ(Tail(kReason, {"a: ", "1", "b: "}), head + "a: 1\nb: ");
+    EXPECT_EQ(ov::FormatLogRecord(kMarch4, "x", 1, 0, kReason, {"a: ", "1", "b: "}).back(), "b: ");
     // Without a reason the first label follows the reason label directly.
-    std::string empty = Record("", {"szINFPath: ", "C:\\a.inf"});
-    EXPECT_EQ(empty.substr(empty.find("Reason:")), "Reason:  szINFPath: C:\\a.inf\n");
-    EXPECT_EQ(Record(nullptr, {}), Record("", {}));
-    // Pieces are written as they stand, line breaks and all.
-    std::string raw = Record("", {"a:\n", "%s%n"});
-    EXPECT_EQ(raw.substr(raw.find("Reason:")), "Reason:  a:\n%s%n\n");
+    EXPECT_EQ(Tail("", {"szINFPath: ", "C:\\a.inf"}), "Reason:  szINFPath: C:\\a.inf\n");
+    EXPECT_EQ(Tail(nullptr, {}), "Reason:  ");
+    // Pieces are written as they stand, line breaks and format characters included.
+    EXPECT_EQ(Tail("", {"a:\n", "%s%n"}), "Reason:  a:\n%s%n\n");
 }
 
 TEST(LogRecordFormat, LinesAreCutAt2047CharactersButPiecesStayWhole) {
-    const std::string longText(5000, 'r');
-    const std::string longSource(5000, 's');
-    const std::string longPiece(5000, 'p');
+    const std::string longText(5000, 'r'), longSource(5000, 's'), longPiece(5000, 'p');
     auto r = ov::FormatLogRecord(kMarch4, longSource.c_str(), 1, 0, longText.c_str(),
                                  {"label: ", longPiece.c_str(), longPiece.c_str(), "v"});
     ASSERT_EQ(r.size(), 7u);
@@ -125,100 +90,55 @@ TEST(LogRecordFormat, LinesAreCutAt2047CharactersButPiecesStayWhole) {
     EXPECT_EQ(r[6], longPiece + "v\n");
 }
 
-TEST(MessageBoxText, SurroundsTheReasonWithTheFixedSentences) {
-    EXPECT_EQ(ov::FormatMessageBoxText("Could not find ORVAN data.\n"),
-              "The following error was detected:\r\n\r\n\r\nCould not find ORVAN data.\n"
-              "\r\n\r\nThe operation was not completed successfully");
-    EXPECT_EQ(ov::FormatMessageBoxText(""),
-              "The following error was detected:\r\n\r\n\r\n\r\n\r\nThe operation was not completed successfully");
-    EXPECT_EQ(ov::FormatMessageBoxText(nullptr), ov::FormatMessageBoxText(""));
-    // A reason is shown as it stands, format characters included.
-    EXPECT_NE(ov::FormatMessageBoxText("%s %d").find("\r\n\r\n\r\n%s %d\r\n\r\n"), std::string::npos);
+TEST(MessageBoxText, SurroundsTheReasonWithTheFixedSentencesAndIsCutAtTheBuffer) {
+    const std::string closing = "\r\n\r\nThe operation was not completed successfully";
+    EXPECT_EQ(ov::FormatMessageBoxText("No data.\n"), kHeader + "No data.\n" + closing);
+    EXPECT_EQ(ov::FormatMessageBoxText(""), kHeader + closing);
+    EXPECT_EQ(ov::FormatMessageBoxText(nullptr), kHeader + closing);
+    EXPECT_EQ(ov::FormatMessageBoxText("%s %d"), kHeader + "%s %d" + closing);
+    // A huge reason is cut at the buffer; one that just fits loses the closing sentence.
+    const std::string huge(5000, 'x');
+    EXPECT_EQ(ov::FormatMessageBoxText(huge.c_str()), kHeader + huge.substr(0, 2047 - kHeader.size()));
+    const std::string fits(2047 - kHeader.size(), 'y');
+    EXPECT_EQ(ov::FormatMessageBoxText(fits.c_str()), kHeader + fits);
 }
 
-TEST(MessageBoxText, HugeReasonIsCutAtTheBufferNotPastIt) {
-    const std::string header = "The following error was detected:\r\n\r\n\r\n";
-    std::string text = ov::FormatMessageBoxText(std::string(5000, 'x').c_str());
-    EXPECT_EQ(text, header + std::string(2047 - header.size(), 'x'));
-
-    // A reason that just fits the first buffer loses the closing sentence to the second.
-    std::string fits(2047 - header.size(), 'y');
-    text = ov::FormatMessageBoxText(fits.c_str());
-    EXPECT_EQ(text, header + fits);
+TEST(ErrorCodes, OwnCodesHaveFixedReasonsAndWin32CodesGoIntoFacility7) {
+    EXPECT_STREQ(ov::OwnReasonText(ov::OV_E_NODATA), "Could not find ORVAN data.\n");
+    EXPECT_STREQ(ov::OwnReasonText(ov::OV_E_SEECOPY), "Copy of SSE did not succeed.\n");
+    for (ov::HResult other : {kInvalidArg, 0, static_cast<ov::HResult>(0x80040202u)})
+        EXPECT_EQ(ov::OwnReasonText(other), nullptr) << other;
+    const ov::HResult rows[][2] = {{2, static_cast<ov::HResult>(0x80070002u)},
+                                   {234, static_cast<ov::HResult>(0x800700EAu)},
+                                   {0x12345, static_cast<ov::HResult>(0x80072345u)},
+                                   {0, 0}, {-5, -5}, {kInvalidArg, kInvalidArg}};
+    for (const auto& row : rows) EXPECT_EQ(ov::Win32ToHResult(row[0]), row[1]) << row[0];
 }
 
-TEST(ErrorCodes, OwnCodesHaveFixedReasonsAndOthersNone) {
-    EXPECT_STREQ(ov::OwnReasonText(static_cast<ov::HResult>(0x80040201u)), "Could not find ORVAN data.\n");
-    EXPECT_STREQ(ov::OwnReasonText(static_cast<ov::HResult>(0x80040200u)), "Copy of SSE did not succeed.\n");
-    EXPECT_EQ(ov::OwnReasonText(kInvalidArg), nullptr);
-    EXPECT_EQ(ov::OwnReasonText(0), nullptr);
-    EXPECT_EQ(ov::OwnReasonText(static_cast<ov::HResult>(0x80040202u)), nullptr);
-}
-
-TEST(ErrorCodes, Win32CodesGoIntoFacility7AndOthersStandAsTheyAre) {
-    EXPECT_EQ(ov::Win32ToHResult(2), static_cast<ov::HResult>(0x80070002u));
-    EXPECT_EQ(ov::Win32ToHResult(234), static_cast<ov::HResult>(0x800700EAu));
-    EXPECT_EQ(ov::Win32ToHResult(0x12345), static_cast<ov::HResult>(0x80072345u));
-    EXPECT_EQ(ov::Win32ToHResult(0), 0);
-    EXPECT_EQ(ov::Win32ToHResult(-5), -5);
-    EXPECT_EQ(ov::Win32ToHResult(static_cast<ov::HResult>(0x80070005u)), static_cast<ov::HResult>(0x80070005u));
-}
-
-TEST(ErrorCodes, ErrnoAfterAFailedStartFollowsTheTable) {
-    struct Row {
-        int err;
-        ov::HResult expected;
-    } rows[] = {
-        {7, kInvalidArg},
-        {22, kInvalidArg},
-        {2, static_cast<ov::HResult>(0x80070003u)},
-        {8, static_cast<ov::HResult>(0x8007000Bu)},
-        {12, static_cast<ov::HResult>(0x80070008u)},
-        {0, ov::kE_FAIL},
-        {1, ov::kE_FAIL},
-        {3, ov::kE_FAIL},
-        {13, ov::kE_FAIL},
-        {32, ov::kE_FAIL},
-        {-1, ov::kE_FAIL},
-        {INT_MIN, ov::kE_FAIL},
-        {33, ov::kS_OK},
-        {34, ov::kS_OK},
-        {INT_MAX, ov::kS_OK},
-    };
-    for (const auto& row : rows) EXPECT_EQ(ov::MapErrno(row.err), row.expected) << "errno " << row.err;
-}
-
-TEST(BoundedText, FormatCutsAtTheCapacityAndAlwaysTerminates) {
+TEST(BoundedText, FormatCopyAndAppendNeverPassTheCapacity) {
     char buf[8];
     std::memset(buf, '#', sizeof buf);
     EXPECT_TRUE(ov::FormatBounded(buf, 6, "%s", "abcde"));
-    EXPECT_STREQ(buf, "abcde");
-    EXPECT_FALSE(ov::FormatBounded(buf, 6, "%s%d", "abcde", 7));
-    EXPECT_STREQ(buf, "abcde");
-    EXPECT_EQ(buf[6], '#');
+    EXPECT_FALSE(ov::FormatBounded(buf, 6, "%s%d", "abcde", 7));  // cut, terminated, not past
+    EXPECT_EQ(std::string(buf, sizeof buf), std::string("abcde\0##", 8));
     EXPECT_FALSE(ov::FormatBounded(buf, 1, "%s", "a"));
     EXPECT_STREQ(buf, "");
     std::memset(buf, '#', sizeof buf);
     EXPECT_FALSE(ov::FormatBounded(buf, 0, "%s", "a"));
     EXPECT_EQ(buf[0], '#');
-}
 
-TEST(BoundedText, CopyAndAppendTakeTheTextWholeOrNotAtAll) {
-    char buf[6];
-    EXPECT_TRUE(ov::CopyBounded(buf, "abcde"));
-    EXPECT_STREQ(buf, "abcde");
-    EXPECT_FALSE(ov::CopyBounded(buf, "abcdef"));
-    EXPECT_STREQ(buf, "");
-
-    EXPECT_TRUE(ov::CopyBounded(buf, "ab"));
-    EXPECT_TRUE(ov::AppendBounded(buf, "cde"));
-    EXPECT_STREQ(buf, "abcde");
-    EXPECT_FALSE(ov::AppendBounded(buf, "f"));
-    EXPECT_STREQ(buf, "abcde");
-    EXPECT_TRUE(ov::AppendBounded(buf, ""));
-
+    // Copy and append take the text whole or not at all.
+    char six[6];
+    EXPECT_TRUE(ov::CopyBounded(six, "abcde"));
+    EXPECT_FALSE(ov::CopyBounded(six, "abcdef"));
+    EXPECT_STREQ(six, "");
+    EXPECT_TRUE(ov::CopyBounded(six, "ab"));
+    EXPECT_TRUE(ov::AppendBounded(six, "cde"));
+    EXPECT_FALSE(ov::AppendBounded(six, "f"));
+    EXPECT_STREQ(six, "abcde");
+    EXPECT_TRUE(ov::AppendBounded(six, ""));
     // A buffer that holds no terminator is not appended to.
-    std::memset(buf, 'z', sizeof buf);
-    EXPECT_FALSE(ov::AppendBounded(buf, ""));
-    EXPECT_EQ(std::string(buf, sizeof buf), "zzzzzz");
+    std::memset(six, 'z', sizeof six);
+    EXPECT_FALSE(ov::AppendBounded(six, ""));
+    EXPECT_EQ(std::string(six, sizeof six), "zzzzzz");
 }

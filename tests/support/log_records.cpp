@@ -1,48 +1,37 @@
 #include "log_records.h"
 
-#include <regex>
+#include <cstdio>
+#include <cstring>
 
 namespace ovtest {
 namespace {
 
 constexpr char kRecordStart[] = "\r\nTime: (mm/dd/yy)   ";
 
-// Numbers without leading zeros, month before day, the year in full.
-const std::regex& TimeLinePattern() {
-    static const std::regex re(
-        R"(Time: \(mm/dd/yy\)   ([1-9]|1[0-2])/([1-9]|[12][0-9]|3[01])/([0-9]{4})   )"
-        R"(([0-9]|1[0-9]|2[0-3]):([0-9]|[1-5][0-9]):([0-9]|[1-5][0-9]) )");
-    return re;
-}
-
 // Takes "<label><value>\r\n" off the front of rest.
 bool TakeLine(std::string& rest, const std::string& label, std::string& value) {
-    if (rest.compare(0, label.size(), label) != 0) return false;
     size_t end = rest.find("\r\n", label.size());
-    if (end == std::string::npos) return false;
+    if (rest.compare(0, label.size(), label) != 0 || end == std::string::npos) return false;
     value = rest.substr(label.size(), end - label.size());
     rest.erase(0, end + 2);
     return true;
 }
 
-bool ParseRecord(std::string chunk, ParsedRecord& r, std::string& error) {
-    chunk.erase(0, 2);  // the leading line end
-    if (!TakeLine(chunk, "", r.timeLine)) { error = "no time line"; return false; }
-    std::smatch m;
-    if (!std::regex_match(r.timeLine, m, TimeLinePattern())) { error = "time line: [" + r.timeLine + "]"; return false; }
-    r.time.wMonth = static_cast<WORD>(std::stoi(m[1]));
-    r.time.wDay = static_cast<WORD>(std::stoi(m[2]));
-    r.time.wYear = static_cast<WORD>(std::stoi(m[3]));
-    r.time.wHour = static_cast<WORD>(std::stoi(m[4]));
-    r.time.wMinute = static_cast<WORD>(std::stoi(m[5]));
-    r.time.wSecond = static_cast<WORD>(std::stoi(m[6]));
-    if (!TakeLine(chunk, "File:    ", r.file)) { error = "file line"; return false; }
-    if (!TakeLine(chunk, "Line:    ", r.line) ||
-        !std::regex_match(r.line, std::regex("-?(0|[1-9][0-9]*)"))) { error = "line line"; return false; }
-    if (!TakeLine(chunk, "HRESULT: ", r.code) ||
-        !std::regex_match(r.code, std::regex("0|[1-9A-F][0-9A-F]{0,7}"))) { error = "HRESULT line"; return false; }
-    if (chunk.compare(0, 9, "Reason:  ") != 0) { error = "reason line"; return false; }
-    r.tail = chunk;
+bool ParseRecord(std::string rest, ParsedRecord& r) {
+    SYSTEMTIME& t = r.time;
+    if (std::sscanf(rest.c_str(), "\r\nTime: (mm/dd/yy)   %hu/%hu/%hu   %hu:%hu:%hu", &t.wMonth, &t.wDay, &t.wYear,
+                    &t.wHour, &t.wMinute, &t.wSecond) != 6)
+        return false;
+    // Written again from the numbers: no leading zeros, no other spacing.
+    char head[128];
+    std::snprintf(head, sizeof head, "\r\nTime: (mm/dd/yy)   %u/%u/%u   %u:%u:%u \r\n", t.wMonth, t.wDay, t.wYear,
+                  t.wHour, t.wMinute, t.wSecond);
+    if (rest.compare(0, std::strlen(head), head) != 0) return false;
+    rest.erase(0, std::strlen(head));
+    if (!TakeLine(rest, "File:    ", r.file) || !TakeLine(rest, "Line:    ", r.line) ||
+        !TakeLine(rest, "HRESULT: ", r.code) || rest.compare(0, 9, "Reason:  ") != 0)
+        return false;
+    r.tail = rest;
     return true;
 }
 
@@ -51,13 +40,12 @@ bool ParseRecord(std::string chunk, ParsedRecord& r, std::string& error) {
 ParsedLog SplitLogRecords(const std::string& text) {
     ParsedLog log;
     size_t at = text.find(kRecordStart);
-    log.before = text.substr(0, at == std::string::npos ? text.size() : at);
+    log.before = text.substr(0, at);
     while (at != std::string::npos) {
         size_t next = text.find(kRecordStart, at + 2);
         ParsedRecord r;
-        std::string error;
-        if (!ParseRecord(text.substr(at, next == std::string::npos ? std::string::npos : next - at), r, error)) {
-            log.error = "record " + std::to_string(log.records.size()) + ": " + error;
+        if (!ParseRecord(text.substr(at, next == std::string::npos ? next : next - at), r)) {
+            log.error = "record " + std::to_string(log.records.size()) + " does not parse";
             return log;
         }
         log.records.push_back(std::move(r));
@@ -68,7 +56,8 @@ ParsedLog SplitLogRecords(const std::string& text) {
 
 std::string SystemMessage(HRESULT code) {
     char* text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(code), 0x0400, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string out = (n && text) ? std::string(text, n) : std::string();
     if (text) LocalFree(text);
@@ -77,29 +66,14 @@ std::string SystemMessage(HRESULT code) {
 
 std::string AsStored(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
+    for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
     return out;
 }
 
-SYSTEMTIME LocalNow() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    return t;
-}
-
-bool TimeWithin(const SYSTEMTIME& t, const SYSTEMTIME& from, const SYSTEMTIME& to) {
-    auto seconds = [](SYSTEMTIME s) {
-        s.wMilliseconds = 0;
-        s.wDayOfWeek = 0;
-        FILETIME ft;
-        if (!SystemTimeToFileTime(&s, &ft)) return ~0ull;
-        return ((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000000ull;
-    };
-    unsigned long long v = seconds(t);
-    return v != ~0ull && seconds(from) <= v && v <= seconds(to);
+std::string HexCode(HRESULT code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(code));
+    return text;
 }
 
 }  // namespace ovtest
