@@ -233,3 +233,11 @@ TEST(FreeBytes, ProductSaturatesInsteadOfWrapping) {
     EXPECT_EQ(ov::FreeBytesSaturated(0x10000u, 0x10000u, 0x10000u), 0xFFFFFFFFu);  // 2^48
     EXPECT_EQ(ov::FreeBytesSaturated(0, 512, 100), 0u);
 }
+
+TEST(FreeBytes, ThresholdIsMoreThan128000BytesNot128KiB) {
+    EXPECT_FALSE(ov::EnoughSpace(0));
+    EXPECT_FALSE(ov::EnoughSpace(128000));
+    EXPECT_TRUE(ov::EnoughSpace(128001));
+    EXPECT_TRUE(ov::EnoughSpace(131071));
+    EXPECT_TRUE(ov::EnoughSpace(0xFFFFFFFFu));
+}

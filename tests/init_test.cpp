@@ -351,6 +351,22 @@ TEST_F(InitTest, InfFilesGiveVersionsAndReadMeNamesOrTheirDefaultsAndDownloadPat
 
 // ---- Values too long for their buffers ----------------------------------------------------
 
+TEST_F(InitTest, PackageListsBeyondThePathLimitGiveTheDefaults) {
+    // 240 characters leave room for "\Wkstn.ini" but not for "\Pellar\OVMLSInstall.inf".
+    const std::string install = sandbox.Path() + "\\" + std::string(239 - sandbox.Path().size(), 'p');
+    ASSERT_EQ(install.size(), 240u);
+    ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
+    sandbox.InstallPathValue().Set(install);
+    Probe c;
+    SetServer(c, server);
+    ASSERT_EQ(c->Init(), S_OK);
+    EXPECT_EQ(Narrow(c.Field("MLReadMe")), "MLReadMe.txt");
+    EXPECT_EQ(Narrow(c.Field("MLReadMeDev")), "MLReadMeDev.txt");
+    EXPECT_EQ(Narrow(c.Field("CachedMLVersion")), "");
+    EXPECT_TRUE(PathExists(install + "\\Wkstn.ini"));
+    sandbox.InstallPathValue().Set(sandbox.Path());
+}
+
 TEST_F(InitTest, OverLongValuesAreRefusedNotCut) {
     // Each on a new object, whose log stays where it found it; nothing is written.
     auto refused = [&](const std::string& mapped, const std::string& label, const std::string& install = "") {

@@ -5,6 +5,7 @@
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
 #include "../diagnostics/last_error.h"
+#include "../fileops/free_space.h"
 #include "../fileops/path_exists.h"
 #include "../framework/ansi_text.h"
 #include "../framework/bounded_text.h"
@@ -15,9 +16,6 @@ namespace ov {
 namespace {
 
 constexpr char kModule[] = "OVCustInst";
-
-// More than this many bytes free on a drive is enough for the layout's files.
-constexpr ULONG kMinFreeBytes = 128000;
 
 constexpr char kDefaultLocalPath[] = "C:\\Orvan\\Pellar";
 constexpr char kConfiguredNWXPath[] = "C:\\Orvan";
@@ -61,9 +59,6 @@ bool FormDosPath(const char* value, char* out, std::size_t cap, bool (*isLead)(u
     std::memcpy(out + keep, kPellarSuffix, suffix + 1);
     return true;
 }
-
-// Free space in bytes that is enough for Init to go on.
-bool EnoughSpace(ULONG freeBytes) { return freeBytes > kMinFreeBytes; }
 
 // ---- Conversions ------------------------------------------------------------------------
 
@@ -200,18 +195,21 @@ STDMETHODIMP OVCustInst::Init() {
             !FormatBounded(w.downloadPath, sizeof w.downloadPath.s, "%s\\%s", w.windowsDir.s, "occache"))
             return tooLong(__LINE__, "szDownloadPath: ");
 
-        if (!FormatBounded(w.mlsInfPath, sizeof w.mlsInfPath.s, "%s\\Pellar\\%s", w.installPath.s,
-                           "OVMLSInstall.inf"))
-            return tooLong(__LINE__, "szMLSINFPath: ");
-        GetPrivateProfileStringA("ORVAN", "MLVer", "", w.cachedMLVersion, kIniBufferSize, w.mlsInfPath);
-        GetPrivateProfileStringA("ORVAN", "MLReadMe", "MLReadMe.txt", w.mlReadMe, kIniBufferSize, w.mlsInfPath);
-
-        if (!FormatBounded(w.mldInfPath, sizeof w.mldInfPath.s, "%s\\Pellar\\%s", w.installPath.s,
-                           "OVMLDInstall.inf"))
-            return tooLong(__LINE__, "szMLDINFPath: ");
-        GetPrivateProfileStringA("ORVAN", "MLDVer", "", w.cachedMLDVersion, kIniBufferSize, w.mldInfPath);
-        GetPrivateProfileStringA("ORVAN", "MLReadMeDev", "MLReadMeDev.txt", w.mlReadMeDev, kIniBufferSize,
-                                 w.mldInfPath);
+        // The package lists never fail Init: one that is missing, or whose path does not fit,
+        // gives the defaults.
+        auto readInf = [](const char* file, const char* installPath, Text& path, const char* versionKey,
+                          Text& version, const char* readMeKey, const char* readMeDefault, Text& readMe) {
+            if (!FormatBounded(path, sizeof path.s, "%s\\Pellar\\%s", installPath, file)) {
+                CopyBounded(readMe, sizeof readMe.s, readMeDefault);
+                return;
+            }
+            GetPrivateProfileStringA("ORVAN", versionKey, "", version, kIniBufferSize, path);
+            GetPrivateProfileStringA("ORVAN", readMeKey, readMeDefault, readMe, kIniBufferSize, path);
+        };
+        readInf("OVMLSInstall.inf", w.installPath, w.mlsInfPath, "MLVer", w.cachedMLVersion, "MLReadMe",
+                "MLReadMe.txt", w.mlReadMe);
+        readInf("OVMLDInstall.inf", w.installPath, w.mldInfPath, "MLDVer", w.cachedMLDVersion, "MLReadMeDev",
+                "MLReadMeDev.txt", w.mlReadMeDev);
 
         {
             BStr subKey = BStr::Attach(SysAllocString(L"Software\\Orvanta"));
