@@ -7,17 +7,8 @@ OV_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 build="${OV_NATIVE_BUILD:-${OV_BUILD:-$OV_ROOT/build}/native}"
 fuzz_seconds="${OV_FUZZ_SECONDS:-20}"
 
-need=(g++ clang libclang-rt-14-dev cmake ninja-build)
-missing=()
-for p in "${need[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$OV_ROOT/scripts/apt-need.sh"
+ov_apt_need g++ clang libclang-rt-14-dev cmake ninja-build
 
 echo "native checks: unit tests (g++, address and undefined-behaviour sanitizers)"
 cmake -S "$OV_ROOT/tests/native" -B "$build/gcc" -G Ninja -DCMAKE_CXX_COMPILER=g++ \

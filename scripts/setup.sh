@@ -3,17 +3,8 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
-need=(g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build locales)
-missing=()
-for p in "${need[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$(dirname "$0")/apt-need.sh"
+ov_apt_need g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build locales
 
 # A Japanese locale gives Wine the double-byte ANSI code page 932 for the code-page tests.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
