@@ -216,8 +216,9 @@ private:
     ControlBase& Control() { return *static_cast<T*>(this); }
 };
 
-template <class T>
-class PersistStreamInitImpl : public IPersistStreamInit {
+// What both persistence interfaces answer alike: the class and whether the extent changed.
+template <class T, class I>
+class PersistDefaults : public I {
 public:
     STDMETHOD(GetClassID)(CLSID* clsid) override {
         if (!clsid) return E_POINTER;
@@ -227,6 +228,16 @@ public:
     STDMETHOD(IsDirty)() override {
         return Guarded([&] { return Control().IsDirty(); });
     }
+
+protected:
+    ControlBase& Control() { return *static_cast<T*>(this); }
+};
+
+template <class T>
+class PersistStreamInitImpl : public PersistDefaults<T, IPersistStreamInit> {
+    using PersistDefaults<T, IPersistStreamInit>::Control;
+
+public:
     STDMETHOD(Load)(LPSTREAM stream) override {
         return Guarded([&] { return Control().Load(stream); });
     }
@@ -239,22 +250,13 @@ public:
     STDMETHOD(InitNew)() override {
         return Guarded([&] { return Control().InitNew(); });
     }
-
-private:
-    ControlBase& Control() { return *static_cast<T*>(this); }
 };
 
 template <class T>
-class PersistStorageImpl : public IPersistStorage {
+class PersistStorageImpl : public PersistDefaults<T, IPersistStorage> {
+    using PersistDefaults<T, IPersistStorage>::Control;
+
 public:
-    STDMETHOD(GetClassID)(CLSID* clsid) override {
-        if (!clsid) return E_POINTER;
-        *clsid = ClassIdOf<T>();
-        return S_OK;
-    }
-    STDMETHOD(IsDirty)() override {
-        return Guarded([&] { return Control().IsDirty(); });
-    }
     STDMETHOD(InitNew)(IStorage* storage) override {
         if (!storage) return E_POINTER;
         return Guarded([&] { return Control().InitNew(); });
@@ -268,9 +270,6 @@ public:
     // The storage is not kept between calls, so there is nothing to let go of or pick up.
     STDMETHOD(SaveCompleted)(IStorage*) override { return S_OK; }
     STDMETHOD(HandsOffStorage)() override { return S_OK; }
-
-private:
-    ControlBase& Control() { return *static_cast<T*>(this); }
 };
 
 template <class T>
