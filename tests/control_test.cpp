@@ -135,20 +135,16 @@ TEST(ControlLifetime, ModuleCannotUnloadWhileAnObjectLives) {
     control.Reset();
     EXPECT_EQ(canUnload(), S_OK);
 
-    // LockServer holds the module without any object.
-    ov::ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(CLSID_OVCustInst, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               factory.PutVoid()),
-              S_OK);
-    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
-    factory.Reset();
+    // LockServer holds the module without any object; each call uses a factory of its own.
+    auto lockServer = [](BOOL lock) {
+        ov::ComPtr<IClassFactory> factory;
+        HRESULT hr = CoGetClassObject(CLSID_OVCustInst, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                      factory.PutVoid());
+        return SUCCEEDED(hr) ? factory->LockServer(lock) : hr;
+    };
+    ASSERT_EQ(lockServer(TRUE), S_OK);
     EXPECT_EQ(canUnload(), S_FALSE);
-    ov::ComPtr<IClassFactory> again;
-    ASSERT_EQ(CoGetClassObject(CLSID_OVCustInst, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               again.PutVoid()),
-              S_OK);
-    ASSERT_EQ(again->LockServer(FALSE), S_OK);
-    again.Reset();
+    ASSERT_EQ(lockServer(FALSE), S_OK);
     EXPECT_EQ(canUnload(), S_OK);
 }
 

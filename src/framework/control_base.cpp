@@ -415,11 +415,18 @@ void ControlBase::SendOnDataChange() {
 
 // ---- Advise sinks
 
+// The advise holders are made when the first sink arrives or is asked for.
+HRESULT ControlBase::EnsureOleAdviseHolder() {
+    return oleAdviseHolder_ ? S_OK : CreateOleAdviseHolder(oleAdviseHolder_.Put());
+}
+
+HRESULT ControlBase::EnsureDataAdviseHolder() {
+    return dataAdviseHolder_ ? S_OK : CreateDataAdviseHolder(dataAdviseHolder_.Put());
+}
+
 HRESULT ControlBase::Advise(IAdviseSink* sink, DWORD* connection) {
-    if (!oleAdviseHolder_) {
-        HRESULT hr = CreateOleAdviseHolder(oleAdviseHolder_.Put());
-        if (FAILED(hr)) return hr;
-    }
+    HRESULT made = EnsureOleAdviseHolder();
+    if (FAILED(made)) return made;
     return oleAdviseHolder_->Advise(sink, connection);
 }
 
@@ -430,18 +437,14 @@ HRESULT ControlBase::Unadvise(DWORD connection) {
 HRESULT ControlBase::EnumAdvise(IEnumSTATDATA** advises) {
     if (!advises) return E_POINTER;
     *advises = nullptr;
-    if (!oleAdviseHolder_) {
-        HRESULT hr = CreateOleAdviseHolder(oleAdviseHolder_.Put());
-        if (FAILED(hr)) return hr;
-    }
+    HRESULT made = EnsureOleAdviseHolder();
+    if (FAILED(made)) return made;
     return oleAdviseHolder_->EnumAdvise(advises);
 }
 
 HRESULT ControlBase::DataAdvise(FORMATETC* format, DWORD advf, IAdviseSink* sink, DWORD* connection) {
-    if (!dataAdviseHolder_) {
-        HRESULT hr = CreateDataAdviseHolder(dataAdviseHolder_.Put());
-        if (FAILED(hr)) return hr;
-    }
+    HRESULT made = EnsureDataAdviseHolder();
+    if (FAILED(made)) return made;
     ComPtr<IDataObject> data;
     HRESULT hr = QueryInterface(IID_IDataObject, data.PutVoid());
     if (FAILED(hr)) return hr;
@@ -455,10 +458,8 @@ HRESULT ControlBase::DataUnadvise(DWORD connection) {
 HRESULT ControlBase::EnumDataAdvise(IEnumSTATDATA** advises) {
     if (!advises) return E_POINTER;
     *advises = nullptr;
-    if (!dataAdviseHolder_) {
-        HRESULT hr = CreateDataAdviseHolder(dataAdviseHolder_.Put());
-        if (FAILED(hr)) return hr;
-    }
+    HRESULT made = EnsureDataAdviseHolder();
+    if (FAILED(made)) return made;
     return dataAdviseHolder_->EnumAdvise(advises);
 }
 

@@ -85,6 +85,8 @@ private:
     HRESULT CreateControlWindow(HWND parent, const RECT& pos);
     void DestroyControlWindow();
     HRESULT UIActivate();
+    HRESULT EnsureOleAdviseHolder();
+    HRESULT EnsureDataAdviseHolder();
     void OnFocus(BOOL gotFocus);
     LRESULT OnPaint(HDC given);
 
