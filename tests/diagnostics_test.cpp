@@ -44,11 +44,16 @@ ULONGLONG Seconds(SYSTEMTIME t) {
     return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000000u;
 }
 
+// The log with its varargs sink in reach, for the piece lists no typed report can make.
+struct ExposedLog : ov::OVCILog {
+    using ov::OVCILog::ReportError;
+};
+
 // One report with `count` pieces, expanded into a single variadic call as a caller's
 // literal list would be.
 constexpr size_t kPieces = 5000;
 template <size_t... I>
-void ReportAll(ov::OVCILog& log, const std::vector<std::string>& pieces, std::index_sequence<I...>) {
+void ReportAll(ExposedLog& log, const std::vector<std::string>& pieces, std::index_sequence<I...>) {
     log.ReportError(E_INVALIDARG, "OVCustInst", 11, 0, pieces[I].c_str()..., "END");
 }
 
@@ -64,7 +69,7 @@ TEST(DiagnosticsRecord, EveryReportShowsItsBoxIfAskedThenAppendsItsRecordInTextM
     InstallSandbox sandbox;
     const std::string earlier = "earlier text, its line not ended";
     WriteFileText(sandbox / "OVCILog.txt", earlier);
-    ov::OVCILog log;
+    ExposedLog log;
     ASSERT_EQ(log.LogEnabled, 1);
     const std::string invalid = "Reason:  " + AsStored(SystemMessage(E_INVALIDARG));
     ASSERT_NE(invalid, "Reason:  ");
@@ -161,7 +166,7 @@ TEST(DiagnosticsLogSetup, LogFileIsInTheInstallPathIfItCanBeOpenedElseOnlyTheBox
     for (const auto& row : rows) {
         if (row.present) sandbox.InstallPathValue().Set(row.installPath);
         else sandbox.InstallPathValue().Remove();
-        ov::OVCILog log;
+        ExposedLog log;
         EXPECT_EQ(log.LogEnabled, row.logPath.empty() ? 0 : 1) << row.installPath.size();
         EXPECT_EQ(log.LogFilePath, row.logPath) << row.installPath.size();
     }
@@ -169,7 +174,7 @@ TEST(DiagnosticsLogSetup, LogFileIsInTheInstallPathIfItCanBeOpenedElseOnlyTheBox
     // Without the key the log is off for the object's life, even when the key comes back.
     sandbox.RemoveOrvantaKey();
     DialogResponder responder;
-    ov::OVCILog noKey;
+    ExposedLog noKey;
     EXPECT_EQ(noKey.LogEnabled, 0);
     EXPECT_STREQ(noKey.LogFilePath, "");
     sandbox.InstallPathValue().Set(sandbox.Path());
@@ -178,7 +183,7 @@ TEST(DiagnosticsLogSetup, LogFileIsInTheInstallPathIfItCanBeOpenedElseOnlyTheBox
     // A new object reads the registry again; a log file it cannot open loses the record silently.
     const std::string missing = sandbox / "no-such-dir";
     sandbox.InstallPathValue().Set(missing);
-    ov::OVCILog unopenable;
+    ExposedLog unopenable;
     ASSERT_EQ(unopenable.LogEnabled, 1);
     unopenable.ReportError(E_INVALIDARG, "OVCustInst", 2, 1, "bstrFileName: ", "x", "END");
     EXPECT_FALSE(PathExists(missing));
@@ -248,7 +253,7 @@ TEST(DiagnosticsConcurrency, TwoProcessesAppendingAtOnceKeepEveryRecordWhole) {
 
 TEST(DiagnosticsErrno, MapsEveryRowOfTheTableWithoutReporting) {
     InstallSandbox sandbox;
-    ov::OVCILog log;
+    ExposedLog log;
     const std::pair<int, HRESULT> rows[] = {
         {7, E_INVALIDARG}, {22, E_INVALIDARG}, {2, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)},
         {8, HRESULT_FROM_WIN32(ERROR_BAD_FORMAT)}, {12, HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY)},

@@ -10,7 +10,7 @@
 
 #include "control/OVCustInst.h"
 #include "environment/registry_readers.h"
-#include "framework/com_ptr.h"
+#include "framework/unique_any.h"
 #include "framework/object_root.h"
 #include "support/dialog_responder.h"
 #include "support/log_records.h"
@@ -82,13 +82,11 @@ TEST(RegistryInstallPath, FillsTheBufferOnlyFromAValueThatIsThereAndFits) {
     InstallSandbox sandbox;
     std::string before(MAX_PATH + 40, '#');
     before.replace(0, 9, "previous", 9);  // with its terminator
-    DWORD lastError = 0;
+    LONG registryError = -1;
     // ReadInstallPath on a copy of `before`, given MAX_PATH bytes of it: the text read, or "unchanged".
     auto read = [&](HRESULT expected) {
         std::string buf = before;
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_EQ(ov::ReadInstallPath(&buf[0], MAX_PATH), expected);
-        lastError = GetLastError();
+        EXPECT_EQ(ov::ReadInstallPath(&buf[0], MAX_PATH, &registryError), expected);
         EXPECT_EQ(buf.substr(MAX_PATH), before.substr(MAX_PATH));
         return buf == before ? std::string("unchanged") : std::string(buf.c_str());
     };
@@ -114,8 +112,8 @@ TEST(RegistryInstallPath, FillsTheBufferOnlyFromAValueThatIsThereAndFits) {
     EXPECT_EQ(read(S_OK), "unchanged");  // the key without the value
     sandbox.RemoveOrvantaKey();
     EXPECT_EQ(read(E_FAIL), "unchanged");
-    // Callers report the thread's last error: it must name the missing key.
-    EXPECT_EQ(lastError, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    // Callers report the registry's error: it must name the missing key.
+    EXPECT_EQ(registryError, ERROR_FILE_NOT_FOUND);
 }
 
 TEST(RegistryValue, ReadsUpTo259CharactersAndReportsEachRefusalOrFailureWithoutABox) {

@@ -88,11 +88,11 @@ TEST_F(ScriptServerTest, UnreadableInstallPathIsAFailureLoggedWithoutBox) {
 }
 
 TEST_F(ScriptServerTest, SetScriptServerStoresACopyUpToTheFirstNullCharacter) {
-    BSTR& field = c.Fields().MappedScriptServer;
-    EXPECT_EQ(field, nullptr);
+    const ov::BStr& field = c.Fields().MappedScriptServer;
+    EXPECT_EQ(field.Get(), nullptr);
     ov::BStr first(L"\\\\files\\scripts");
     ASSERT_EQ(c->SetScriptServer(first.Get()), S_OK);
-    EXPECT_NE(field, first.Get());
+    EXPECT_NE(field.Get(), first.Get());
     EXPECT_EQ(FieldText(field), "\\\\files\\scripts");
 
     ov::BStr embedded = ov::BStr::Attach(SysAllocStringLen(L"S:\\a\0tail", 9));
@@ -103,6 +103,6 @@ TEST_F(ScriptServerTest, SetScriptServerStoresACopyUpToTheFirstNullCharacter) {
     EXPECT_EQ(FieldText(field), "");  // empty, not null
 
     ASSERT_EQ(c->SetScriptServer(nullptr), S_OK);
-    EXPECT_EQ(field, nullptr);
+    EXPECT_EQ(field.Get(), nullptr);
     EXPECT_EQ(sandbox.LogText(), "");
 }

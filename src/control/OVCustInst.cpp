@@ -3,16 +3,11 @@
 #include "../environment/registry_readers.h"
 #include "../framework/bounded_text.h"
 #include "../diagnostics/error_codes.h"
-#include "../diagnostics/last_error.h"
 
 namespace ov {
 
 char InstallPath[MAX_PATH + 1];
 char PellarInstallPath[MAX_PATH + 1];
-
-namespace {
-constexpr char kModule[] = "OVCustInst";
-}
 
 const InterfaceEntry* OVCustInst::InterfaceMap() {
     static const InterfaceEntry map[] = {
@@ -50,81 +45,49 @@ HRESULT OVCustInst::OnDraw(HDC dc, const RECT& bounds) {
     return S_OK;
 }
 
-OVCustInst::OVCustInst()
-    : AppsPath(nullptr), BackupPath(nullptr), BitmapPath(nullptr), CachedMLDVersion(nullptr),
-      CachedMLVersion(nullptr), MLDSEEFileName(nullptr), DownloadPath(nullptr), DevelopPath(nullptr),
-      MLReadMeDev(nullptr), HelpPath(nullptr), FilePath(nullptr), InstalledMLDVersion(nullptr),
-      InstalledMLVersion(nullptr), LocalNWXORVANPath(nullptr), LocalPLORVANPath(nullptr),
-      ProductionPath(nullptr), MLSSEEFileName(nullptr), ScriptingPath(nullptr),
-      MappedScriptServer(nullptr), ServerPath(nullptr), MLReadMe(nullptr), WindowsDir(nullptr) {
-    try {
-        if (FAILED(ReadInstallPath(InstallPath, MAX_PATH))) {
-            ReportError(LastErrorHResult(), kModule, __LINE__, 0,
-                        "Pellar Install Path: ", InstallPath, "END");
-        }
-        // An install path too long for the host product's directory leaves that directory
-        // empty rather than cut: a cut path would name some other directory. It must fit in
-        // MAX_PATH with its terminator, as the file functions require.
-        if (!FormatBounded(PellarInstallPath, MAX_PATH, "%s\\Pellar", InstallPath)) {
-            PellarInstallPath[0] = '\0';
-            ReportError(kE_TOOLONG, kModule, __LINE__, 0,
-                        "Pellar Install Path: ", InstallPath, "END");
-        }
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 1, "END");
+void OVCustInst::RefreshInstallPaths() {
+    LONG registryError = ERROR_SUCCESS;
+    if (FAILED(ReadInstallPath(InstallPath, MAX_PATH, &registryError))) {
+        Report(Win32ToHResult(registryError), OV_HERE, Box::Hidden, "Pellar Install Path: ", InstallPath);
+    }
+    // An install path too long for the host product's directory leaves that directory empty
+    // rather than cut: a cut path would name some other directory. It must fit in MAX_PATH
+    // with its terminator, as the file functions require.
+    if (!FormatBounded(PellarInstallPath, MAX_PATH, "%s\\Pellar", InstallPath)) {
+        PellarInstallPath[0] = '\0';
+        Report(kE_TOOLONG, OV_HERE, Box::Hidden, "Pellar Install Path: ", InstallPath);
     }
 }
 
-OVCustInst::~OVCustInst() {
-    try {
-        for (BSTR* field : {&AppsPath, &BackupPath, &BitmapPath, &CachedMLDVersion, &CachedMLVersion,
-                            &MLDSEEFileName, &DownloadPath, &DevelopPath, &MLReadMeDev, &HelpPath,
-                            &FilePath, &InstalledMLDVersion, &InstalledMLVersion, &LocalNWXORVANPath,
-                            &LocalPLORVANPath, &ProductionPath, &MLSSEEFileName, &ScriptingPath,
-                            &MappedScriptServer, &ServerPath, &MLReadMe, &WindowsDir}) {
-            if (*field) {
-                SysFreeString(*field);
-                *field = nullptr;
-            }
-        }
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 0, "END");
-    }
-}
+OVCustInst::OVCustInst() { RefreshInstallPaths(); }
 
-HRESULT OVCustInst::CopyField(BSTR field, BSTR* pVal) {
-    try {
-        if (!pVal) {
-            ReportError(E_INVALIDARG, kModule, __LINE__, 1, "END");
-            return E_INVALIDARG;
-        }
+HRESULT OVCustInst::CopyField(const BStr& field, BSTR* pVal) {
+    return Guard(OV_HERE, Box::Shown, [&] {
+        if (!pVal) return Fail(E_INVALIDARG, OV_HERE, Box::Shown);
         // Up to the first null character; a null field stays null.
-        *pVal = field ? SysAllocString(field) : nullptr;
+        *pVal = field ? SysAllocString(field.Get()) : nullptr;
         return S_OK;
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 1, "END");
-        return E_FAIL;
-    }
+    });
 }
 
-STDMETHODIMP OVCustInst::get_AppsPath(BSTR* pVal) { return CopyField(AppsPath, pVal); }
-STDMETHODIMP OVCustInst::get_BackupPath(BSTR* pVal) { return CopyField(BackupPath, pVal); }
-STDMETHODIMP OVCustInst::get_BitmapPath(BSTR* pVal) { return CopyField(BitmapPath, pVal); }
-STDMETHODIMP OVCustInst::get_DevelopPath(BSTR* pVal) { return CopyField(DevelopPath, pVal); }
-STDMETHODIMP OVCustInst::get_DownloadPath(BSTR* pVal) { return CopyField(DownloadPath, pVal); }
-STDMETHODIMP OVCustInst::get_FilePath(BSTR* pVal) { return CopyField(FilePath, pVal); }
-STDMETHODIMP OVCustInst::get_HelpPath(BSTR* pVal) { return CopyField(HelpPath, pVal); }
-STDMETHODIMP OVCustInst::get_LocalNWXORVANPath(BSTR* pVal) { return CopyField(LocalNWXORVANPath, pVal); }
-STDMETHODIMP OVCustInst::get_ProductionPath(BSTR* pVal) { return CopyField(ProductionPath, pVal); }
-STDMETHODIMP OVCustInst::get_ScriptingPath(BSTR* pVal) { return CopyField(ScriptingPath, pVal); }
-STDMETHODIMP OVCustInst::get_ServerPath(BSTR* pVal) { return CopyField(ServerPath, pVal); }
-STDMETHODIMP OVCustInst::get_WindowsDir(BSTR* pVal) { return CopyField(WindowsDir, pVal); }
-STDMETHODIMP OVCustInst::get_LocalPLORVANPath(BSTR* pVal) { return CopyField(LocalPLORVANPath, pVal); }
-STDMETHODIMP OVCustInst::get_InstalledMLVersion(BSTR* pVal) { return CopyField(InstalledMLVersion, pVal); }
-STDMETHODIMP OVCustInst::get_CachedMLVersion(BSTR* pVal) { return CopyField(CachedMLVersion, pVal); }
-STDMETHODIMP OVCustInst::get_MLReadMe(BSTR* pVal) { return CopyField(MLReadMe, pVal); }
+STDMETHODIMP OVCustInst::get_AppsPath(BSTR* pVal) { return CopyField(layout.AppsPath, pVal); }
+STDMETHODIMP OVCustInst::get_BackupPath(BSTR* pVal) { return CopyField(layout.BackupPath, pVal); }
+STDMETHODIMP OVCustInst::get_BitmapPath(BSTR* pVal) { return CopyField(layout.BitmapPath, pVal); }
+STDMETHODIMP OVCustInst::get_DevelopPath(BSTR* pVal) { return CopyField(layout.DevelopPath, pVal); }
+STDMETHODIMP OVCustInst::get_DownloadPath(BSTR* pVal) { return CopyField(layout.DownloadPath, pVal); }
+STDMETHODIMP OVCustInst::get_FilePath(BSTR* pVal) { return CopyField(layout.FilePath, pVal); }
+STDMETHODIMP OVCustInst::get_HelpPath(BSTR* pVal) { return CopyField(layout.HelpPath, pVal); }
+STDMETHODIMP OVCustInst::get_LocalNWXORVANPath(BSTR* pVal) { return CopyField(layout.LocalNWXORVANPath, pVal); }
+STDMETHODIMP OVCustInst::get_ProductionPath(BSTR* pVal) { return CopyField(layout.ProductionPath, pVal); }
+STDMETHODIMP OVCustInst::get_ScriptingPath(BSTR* pVal) { return CopyField(layout.ScriptingPath, pVal); }
+STDMETHODIMP OVCustInst::get_ServerPath(BSTR* pVal) { return CopyField(layout.ServerPath, pVal); }
+STDMETHODIMP OVCustInst::get_WindowsDir(BSTR* pVal) { return CopyField(layout.WindowsDir, pVal); }
+STDMETHODIMP OVCustInst::get_LocalPLORVANPath(BSTR* pVal) { return CopyField(layout.LocalPLORVANPath, pVal); }
+STDMETHODIMP OVCustInst::get_InstalledMLVersion(BSTR* pVal) { return CopyField(layout.InstalledMLVersion, pVal); }
+STDMETHODIMP OVCustInst::get_CachedMLVersion(BSTR* pVal) { return CopyField(layout.CachedMLVersion, pVal); }
+STDMETHODIMP OVCustInst::get_MLReadMe(BSTR* pVal) { return CopyField(layout.MLReadMe, pVal); }
 // These two have no field: they always answer the empty string.
-STDMETHODIMP OVCustInst::get_ConvertLogPath(BSTR* pVal) { return CopyField(nullptr, pVal); }
-STDMETHODIMP OVCustInst::get_ScriptingConversionPath(BSTR* pVal) { return CopyField(nullptr, pVal); }
+STDMETHODIMP OVCustInst::get_ConvertLogPath(BSTR* pVal) { return CopyField(BStr(), pVal); }
+STDMETHODIMP OVCustInst::get_ScriptingConversionPath(BSTR* pVal) { return CopyField(BStr(), pVal); }
 
 }  // namespace ov

@@ -9,15 +9,24 @@
 #include "../framework/dispatch_impl.h"
 #include "../framework/object_root.h"
 #include "../framework/object_safety.h"
+#include "../framework/unique_any.h"
 #include "../server/resource.h"
 #include "ovcustinst_idl.h"
 
 namespace ov {
 
 // The install path from the registry and the host product's directory below it; shared by
-// every object of the process and rewritten by each construction.
+// every object of the process and rewritten by each construction (RefreshInstallPaths).
 extern char InstallPath[MAX_PATH + 1];
 extern char PellarInstallPath[MAX_PATH + 1];
+
+// What Init discovers. A successful Init builds a whole new one and moves it in, so a failing
+// Init leaves every one of these as it was.
+struct Layout {
+    BStr AppsPath, BackupPath, BitmapPath, CachedMLDVersion, CachedMLVersion, DownloadPath, DevelopPath,
+        MLReadMeDev, HelpPath, FilePath, InstalledMLDVersion, InstalledMLVersion, LocalNWXORVANPath,
+        LocalPLORVANPath, ProductionPath, ScriptingPath, ServerPath, MLReadMe, WindowsDir;
+};
 
 class OVCustInst : public ObjectRoot,
                    public DispatchImpl<IOVCustInst>,
@@ -37,8 +46,9 @@ class OVCustInst : public ObjectRoot,
                    public OVCILog,
                    public ClassObjectSupport<OVCustInst, &CLSID_OVCustInst, IDR_OVCUSTINST> {
 public:
+    static constexpr const char* kReportModule = kOVCustInstModule;
+
     OVCustInst();
-    ~OVCustInst() override;
 
     static const InterfaceEntry* InterfaceMap();
 
@@ -83,33 +93,18 @@ public:
                               const char** ppszErrorText);
 
 protected:
-    // The control's own fields, in declaration order; each is owned by the object.
-    BSTR AppsPath;
-    BSTR BackupPath;
-    BSTR BitmapPath;
-    BSTR CachedMLDVersion;
-    BSTR CachedMLVersion;
-    BSTR MLDSEEFileName;
-    BSTR DownloadPath;
-    BSTR DevelopPath;
-    BSTR MLReadMeDev;
-    BSTR HelpPath;
-    BSTR FilePath;
-    BSTR InstalledMLDVersion;
-    BSTR InstalledMLVersion;
-    BSTR LocalNWXORVANPath;
-    BSTR LocalPLORVANPath;
-    BSTR ProductionPath;
-    BSTR MLSSEEFileName;
-    BSTR ScriptingPath;
-    BSTR MappedScriptServer;
-    BSTR ServerPath;
-    BSTR MLReadMe;
-    BSTR WindowsDir;
+    // The control's own fields, each owned by the object.
+    Layout layout;
+    BStr MLDSEEFileName;    // the development-files package, from its list's "SEE"
+    BStr MLSSEEFileName;    // the standard-scripts package, from its list's "SEE"
+    BStr MappedScriptServer;  // the server SetScriptServer handed over, for the next first-run Init
 
 private:
+    // The only writer of InstallPath and PellarInstallPath. Only the constructor may call it:
+    // constructions run on the creating apartment's thread, so its writes never overlap.
+    void RefreshInstallPaths();
     // Hands out a copy of a field through a getter's out-pointer.
-    HRESULT CopyField(BSTR field, BSTR* pVal);
+    HRESULT CopyField(const BStr& field, BSTR* pVal);
     // Members whose work belongs to a later stage of the server.
     HRESULT NotImplemented();
 };

@@ -11,6 +11,7 @@
 
 #include "../environment/registry_readers.h"
 #include "../framework/bounded_text.h"
+#include "../framework/unique_any.h"
 #include "error_codes.h"
 #include "log_record.h"
 
@@ -30,19 +31,18 @@ public:
         }
         // Without IGNORE_INSERTS a text with "%1" in it comes back as no text at all (or reads
         // arguments that were never passed); the reason shows such inserts as they stand.
+        char* system = nullptr;
         DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                      FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, static_cast<DWORD>(code), 0x0400,
-                                 reinterpret_cast<char*>(&system_), 0, nullptr);
-        text_ = (n && system_) ? system_ : "";
+                                 reinterpret_cast<char*>(&system), 0, nullptr);
+        system_.Reset(system);
+        if (n && system) text_ = system;
     }
-    ~Reason() { if (system_) LocalFree(system_); }
-    Reason(const Reason&) = delete;
-    Reason& operator=(const Reason&) = delete;
     const char* Text() const { return text_; }
 
 private:
-    char* system_ = nullptr;
+    UniqueLocal system_;
     const char* text_ = "";
 };
 
@@ -76,37 +76,21 @@ private:
 }  // namespace
 
 OVCILog::OVCILog() : LogFilePath{}, LogEnabled(0) {
-    try {
-        char installPath[MAX_PATH + 1] = {};
-        if (FAILED(ReadInstallPath(installPath, MAX_PATH))) return;
-        LogEnabled = 1;
-        if (!FormatBounded(LogFilePath, sizeof LogFilePath, "%s\\%s", installPath, kLogFileName)) {
-            LogFilePath[0] = '\0';
-            LogEnabled = 0;
-        }
-    } catch (...) {
-        ReportError(E_FAIL, "OVCILog", __LINE__, 1, "END");
+    char installPath[MAX_PATH + 1] = {};
+    if (FAILED(ReadInstallPath(installPath, MAX_PATH))) return;
+    LogEnabled = 1;
+    if (!FormatBounded(LogFilePath, sizeof LogFilePath, "%s\\%s", installPath, kLogFileName)) {
+        LogFilePath[0] = '\0';
+        LogEnabled = 0;
     }
 }
 
 OVCILog::~OVCILog() {
-    try {
-        LogEnabled = 0;
-        LogFilePath[0] = '\0';
-    } catch (...) {
-        ReportError(E_FAIL, "OVCILog", __LINE__, 0, "END");
-    }
+    LogEnabled = 0;
+    LogFilePath[0] = '\0';
 }
 
-void OVCILog::ReportError(HRESULT code, const char* sourceFile, int line, int showMessageBox, ...) {
-    va_list pieces;
-    va_start(pieces, showMessageBox);
-    ReportPieces(code, sourceFile, line, showMessageBox, pieces);
-    va_end(pieces);
-}
-
-void OVCILog::ReportPieces(HRESULT code, const char* sourceFile, int line, int showMessageBox,
-                           va_list args) noexcept {
+void OVCILog::ReportError(HRESULT code, const char* sourceFile, int line, int showMessageBox, ...) noexcept {
     try {
         Reason reason(code);
         if (showMessageBox) {
@@ -116,11 +100,14 @@ void OVCILog::ReportPieces(HRESULT code, const char* sourceFile, int line, int s
         if (!LogEnabled) return;
 
         std::vector<const char*> pieces;
+        va_list args;
+        va_start(args, showMessageBox);
         for (;;) {
             const char* p = va_arg(args, const char*);
             if (!p || std::strcmp(p, "END") == 0) break;
             pieces.push_back(p);
         }
+        va_end(args);
 
         SYSTEMTIME now;
         GetLocalTime(&now);
@@ -128,28 +115,18 @@ void OVCILog::ReportPieces(HRESULT code, const char* sourceFile, int line, int s
         std::vector<std::string> record = FormatLogRecord(t, sourceFile, line, code, reason.Text(), pieces);
 
         // Text mode whatever the process's default: every '\n' is stored as CR LF.
-        FILE* f = _fsopen(LogFilePath, "at", _SH_DENYNO);
+        UniqueFile f(_fsopen(LogFilePath, "at", _SH_DENYNO));
         if (!f) return;
-        {
-            LogFileLock lock(f);
-            for (const std::string& segment : record) {
-                std::fputs(segment.c_str(), f);
-                std::fflush(f);
-            }
+        LogFileLock lock(f.Get());
+        for (const std::string& segment : record) {
+            std::fputs(segment.c_str(), f.Get());
+            std::fflush(f.Get());
         }
-        std::fclose(f);
     } catch (...) {
         // A report never fails towards its caller.
     }
 }
 
-HRESULT OVCILog::ErrnoToHResult() {
-    try {
-        return MapErrno(errno);
-    } catch (...) {
-        ReportError(E_FAIL, "OVCILog", __LINE__, 1, "END");
-        return E_FAIL;
-    }
-}
+HRESULT OVCILog::ErrnoToHResult() { return MapErrno(errno); }
 
 }  // namespace ov

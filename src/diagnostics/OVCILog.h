@@ -3,17 +3,57 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
+#include "last_error.h"
+#include "report.h"
+
 namespace ov {
 
 class OVCILog {
 public:
+    static constexpr const char* kReportModule = kOVCILogModule;
+
     OVCILog();
     virtual ~OVCILog();
 
-    // Shows the reason in a message box when showMessageBox is not 0, then appends a record
-    // to the log. The text pieces follow as label/value pairs, ended by "END" or a null
-    // pointer. Never throws.
-    void ReportError(HRESULT code, const char* sourceFile, int line, int showMessageBox, ...);
+    // The report every failure goes through: the reason in a box when `box` is Shown, then a
+    // record in the log with the label/value pieces. The pieces are checked here: only text,
+    // and in pairs; "END" is added here.
+    template <class... Pieces>
+    void Report(HRESULT code, Place at, Box box, const Pieces&... pieces) noexcept {
+        static_assert(((std::is_convertible_v<const Pieces&, const char*> &&
+                        !std::is_same_v<Pieces, std::nullptr_t>) && ...),
+                      "report pieces are narrow text");
+        static_assert(sizeof...(Pieces) % 2 == 0, "report pieces come as label/value pairs");
+        ReportError(code, at.module, at.line, static_cast<int>(box),
+                    static_cast<const char*>(pieces)..., "END");
+    }
+
+    // Reports `code` and hands it back, for `return Fail(...)`.
+    template <class... Pieces>
+    HRESULT Fail(HRESULT code, Place at, Box box, const Pieces&... pieces) noexcept {
+        Report(code, at, box, pieces...);
+        return code;
+    }
+
+    // Reports the thread's last platform error, taken before anything else can change it,
+    // and hands it back.
+    template <class... Pieces>
+    HRESULT FailWithLastError(Place at, Box box, const Pieces&... pieces) noexcept {
+        return Fail(LastErrorHResult(), at, box, pieces...);
+    }
+
+    // The boundary of a member of the interface: runs its body and lets nothing thrown get
+    // past, reporting it as E_FAIL from the member's place (with the pieces, where given).
+    template <class Body, class... Pieces>
+    HRESULT Guard(Place at, Box box, Body&& body, const Pieces&... pieces) noexcept {
+        try {
+            return body();
+        } catch (...) {
+            return Fail(E_FAIL, at, box, pieces...);
+        }
+    }
 
     // errno after a failed program start, as an HRESULT.
     HRESULT ErrnoToHResult();
@@ -21,9 +61,10 @@ public:
     char LogFilePath[MAX_PATH + 1];
     int LogEnabled;
 
-private:
-    void ReportPieces(HRESULT code, const char* sourceFile, int line, int showMessageBox,
-                      va_list pieces) noexcept;
+protected:
+    // The sink behind Report: the pieces follow as label/value pairs, ended by "END" or a
+    // null pointer. Never throws.
+    void ReportError(HRESULT code, const char* sourceFile, int line, int showMessageBox, ...) noexcept;
 };
 
 }  // namespace ov

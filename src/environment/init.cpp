@@ -1,31 +1,23 @@
 // Init: discovering (and on a new workstation setting up) the install layout.
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
-#include "../diagnostics/last_error.h"
 #include "../fileops/free_space.h"
 #include "../fileops/path_exists.h"
 #include "../framework/ansi_text.h"
 #include "../framework/bounded_text.h"
-#include "../framework/com_ptr.h"
+#include "../framework/unique_any.h"
 #include "registry_readers.h"
 
 namespace ov {
 namespace {
 
-constexpr char kModule[] = "OVCustInst";
-
 constexpr char kDefaultLocalPath[] = "C:\\Orvan\\Pellar";
 constexpr char kConfiguredNWXPath[] = "C:\\Orvan";
 constexpr char kPellarSuffix[] = "\\Pellar";
-constexpr char kLengthInvalid[] = "Length Invalid";
-
-// A value that does not fit its 260-character working buffer refuses the whole call: a cut
-// path would name some other file or directory, and Init would then set up or read the
-// wrong place.
-constexpr HRESULT kTooLong = kE_TOOLONG;
 
 // Profile reads and writes pass this size, so longer values come back cut to 259.
 constexpr DWORD kIniBufferSize = MAX_PATH;
@@ -141,59 +133,50 @@ struct Working {
 }  // namespace
 
 STDMETHODIMP OVCustInst::Init() {
-    try {
+    return Guard(OV_HERE, Box::Shown, [&] {
         Working w;
 
-        // Reports a value that does not fit its buffer, with the box, and gives the code.
-        auto tooLong = [this](int line, const char* label) {
-            ReportError(kTooLong, kModule, line, 1, label, kLengthInvalid, "END");
-            return kTooLong;
+        // A value that does not fit its 260-character working buffer refuses the whole call:
+        // a cut path would name some other file or directory, and Init would then set up or
+        // read the wrong place. Reported with the box.
+        auto tooLong = [this](Place at, const char* label) {
+            return Fail(kE_TOOLONG, at, Box::Shown, label, kLengthInvalid);
         };
         // A method of this object called with a working value; its failure is reported again
         // here, without box or pieces.
-        auto freeSpace = [this](const char* path, ULONG* bytes, int line) {
-            BStr arg = MakeBstr(path);
-            HRESULT hr = GetFreeDiskSpace(arg.Get(), bytes);
-            if (FAILED(hr)) ReportError(hr, kModule, line, 0, "END");
+        auto freeSpace = [this](const char* path, ULONG* bytes, Place at) {
+            HRESULT hr = GetFreeDiskSpace(MakeBstr(path).Get(), bytes);
+            if (FAILED(hr)) Report(hr, at, Box::Hidden);
             return hr;
         };
-        auto createDir = [this](const char* path, int line) {
-            BStr arg = MakeBstr(path);
-            HRESULT hr = CreateDir(arg.Get());
-            if (FAILED(hr)) ReportError(hr, kModule, line, 0, "END");
+        auto createDir = [this](const char* path, Place at) {
+            HRESULT hr = CreateDir(MakeBstr(path).Get());
+            if (FAILED(hr)) Report(hr, at, Box::Hidden);
             return hr;
         };
         // One profile write; a failure is reported with the box and the key's pieces.
         auto writeIni = [this](const IniKey& k, const char* value, const char* pathLabel, const char* path) {
             if (WritePrivateProfileStringA(k.app, k.key, value, path)) return S_OK;
-            HRESULT hr = LastErrorHResult();
-            if (k.valueLabel) {
-                ReportError(hr, kModule, __LINE__, 1, k.appLabel, k.app, k.keyLabel, k.key, k.valueLabel, value,
-                            pathLabel, path, "END");
-            } else {
-                ReportError(hr, kModule, __LINE__, 1, k.appLabel, k.app, k.keyLabel, k.key, pathLabel, path, "END");
-            }
-            return hr;
+            if (!k.valueLabel)
+                return FailWithLastError(OV_HERE, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, pathLabel, path);
+            return FailWithLastError(OV_HERE, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, k.valueLabel, value,
+                                     pathLabel, path);
         };
 
         // ---- Common start ----
         ReadInstallPath(w.installPath, MAX_PATH);
         if (!FormatBounded(w.wkstnPath, sizeof w.wkstnPath.s, "%s\\%s", w.installPath.s, "Wkstn.ini"))
-            return tooLong(__LINE__, "szWKSTNPath: ");
+            return tooLong(OV_HERE, "szWKSTNPath: ");
 
-        if (GetWindowsDirectoryA(w.windowsDir, MAX_PATH) == 0) {
-            HRESULT hr = LastErrorHResult();
-            w.windowsDir.s[0] = '\0';
-            ReportError(hr, kModule, __LINE__, 1, "szWindowsDir: ", w.windowsDir.s, "END");
-            return hr;
-        }
+        if (GetWindowsDirectoryA(w.windowsDir, MAX_PATH) == 0)
+            return FailWithLastError(OV_HERE, Box::Shown, "szWindowsDir: ", "");
 
         if (!FormatBounded(w.downloadPath, sizeof w.downloadPath.s, "%s\\%s", w.windowsDir.s,
                            "downloaded program files"))
-            return tooLong(__LINE__, "szDownloadPath: ");
+            return tooLong(OV_HERE, "szDownloadPath: ");
         if (!PathExists(w.downloadPath) &&
             !FormatBounded(w.downloadPath, sizeof w.downloadPath.s, "%s\\%s", w.windowsDir.s, "occache"))
-            return tooLong(__LINE__, "szDownloadPath: ");
+            return tooLong(OV_HERE, "szDownloadPath: ");
 
         // The package lists never fail Init: one that is missing, or whose path does not fit,
         // gives the defaults.
@@ -212,20 +195,19 @@ STDMETHODIMP OVCustInst::Init() {
                 "MLReadMeDev.txt", w.mlReadMeDev);
 
         {
-            BStr subKey = BStr::Attach(SysAllocString(L"Software\\Orvanta"));
-            BStr valueName = BStr::Attach(SysAllocString(L"DOSInstallPath"));
-            if (!subKey.Get() || !valueName.Get()) throw std::bad_alloc();
+            BStr subKey(L"Software\\Orvanta"), valueName(L"DOSInstallPath");
+            if (!subKey || !valueName) throw std::bad_alloc();
             BStr value;
             const char* errorText = nullptr;
             HRESULT hr = ReadRegistryValue(subKey.Get(), valueName.Get(), value.Put(), &errorText);
             if (FAILED(hr) || value.Length() == 0) {
                 // Without the value Init goes on with the default local path.
-                ReportError(hr, kModule, __LINE__, 0, "Warning: ", errorText ? errorText : "", "END");
+                Report(hr, OV_HERE, Box::Hidden, "Warning: ", errorText ? errorText : "");
             } else {
                 Text raw;
                 if (!ToAnsi(value.Get(), raw, sizeof raw.s) ||
                     !FormDosPath(raw, w.dosPath, sizeof w.dosPath.s, IsAnsiLeadByte))
-                    return tooLong(__LINE__, "szDOSPath: ");
+                    return tooLong(OV_HERE, "szDOSPath: ");
                 w.haveDosPath = true;
             }
         }
@@ -235,8 +217,8 @@ STDMETHODIMP OVCustInst::Init() {
             // ---- First run: set the layout up ----
             w.createdWkstn = true;
             if (MappedScriptServer) {
-                if (!ToAnsi(MappedScriptServer, w.serverPath, sizeof w.serverPath.s))
-                    return tooLong(__LINE__, "MappedScriptServer: ");
+                if (!ToAnsi(MappedScriptServer.Get(), w.serverPath, sizeof w.serverPath.s))
+                    return tooLong(OV_HERE, "MappedScriptServer: ");
             } else {
                 CopyBounded(w.serverPath, sizeof w.serverPath.s, localPath);
             }
@@ -244,27 +226,23 @@ STDMETHODIMP OVCustInst::Init() {
             CopyBounded(w.localPL, sizeof w.localPL.s, localPath);
 
             ULONG serverFree = 0, wkstnFree = 0;
-            HRESULT hr = freeSpace(w.serverPath, &serverFree, __LINE__);
+            HRESULT hr = freeSpace(w.serverPath, &serverFree, OV_HERE);
             if (FAILED(hr)) return hr;
-            hr = freeSpace(w.wkstnPath, &wkstnFree, __LINE__);
+            hr = freeSpace(w.wkstnPath, &wkstnFree, OV_HERE);
             if (FAILED(hr)) return hr;
-            if (!EnoughSpace(serverFree)) {
-                ReportError(STG_E_MEDIUMFULL, kModule, __LINE__, 1, "szRawServerPath: ", w.serverPath.s, "END");
-                return STG_E_MEDIUMFULL;
-            }
-            if (!EnoughSpace(wkstnFree)) {
-                ReportError(STG_E_MEDIUMFULL, kModule, __LINE__, 1, "szWKSTNPath: ", w.wkstnPath.s, "END");
-                return STG_E_MEDIUMFULL;
-            }
-            hr = createDir(w.serverPath, __LINE__);
+            if (!EnoughSpace(serverFree))
+                return Fail(STG_E_MEDIUMFULL, OV_HERE, Box::Shown, "szRawServerPath: ", w.serverPath);
+            if (!EnoughSpace(wkstnFree))
+                return Fail(STG_E_MEDIUMFULL, OV_HERE, Box::Shown, "szWKSTNPath: ", w.wkstnPath);
+            hr = createDir(w.serverPath, OV_HERE);
             if (FAILED(hr)) return hr;
 
             if (!FormatBounded(w.orvanPath, sizeof w.orvanPath.s, "%s\\%s", w.serverPath.s, "Orvan.ini"))
-                return tooLong(__LINE__, "szORVANPath: ");
+                return tooLong(OV_HERE, "szORVANPath: ");
             Text scriptsDir, productionPath;
             if (!FormatBounded(scriptsDir, sizeof scriptsDir.s, "%s\\%s", w.serverPath.s, "Scripts") ||
                 !FormatBounded(productionPath, sizeof productionPath.s, "%s\\%s", scriptsDir.s, "Prod"))
-                return tooLong(__LINE__, "szBuf: ");
+                return tooLong(OV_HERE, "szBuf: ");
 
             enum Target { kWkstn, kOrvan };
             struct Write {
@@ -310,15 +288,15 @@ STDMETHODIMP OVCustInst::Init() {
 
             if (GetPrivateProfileStringA(kServerPathKey.app, kServerPathKey.key, "", w.serverPath, kIniBufferSize,
                                          w.wkstnPath) == 0) {
-                ReportError(OV_E_NODATA, kModule, __LINE__, 1, kServerPathKey.appLabel, kServerPathKey.app,
-                            kServerPathKey.keyLabel, kServerPathKey.key, kServerPathKey.valueLabel, w.serverPath.s,
-                            "szWKSTNPath: ", w.wkstnPath.s, "END");
+                Report(OV_E_NODATA, OV_HERE, Box::Shown, kServerPathKey.appLabel, kServerPathKey.app,
+                       kServerPathKey.keyLabel, kServerPathKey.key, kServerPathKey.valueLabel, w.serverPath,
+                       "szWKSTNPath: ", w.wkstnPath);
                 return E_FAIL;
             }
             if (!FormatBounded(w.orvanPath, sizeof w.orvanPath.s, "%s\\%s", w.serverPath.s, "Orvan.ini"))
-                return tooLong(__LINE__, "szORVANPath: ");
+                return tooLong(OV_HERE, "szORVANPath: ");
             if (!PathExists(w.orvanPath)) {
-                ReportError(OV_E_NODATA, kModule, __LINE__, 1, "szORVANPath: ", w.orvanPath.s, "END");
+                Report(OV_E_NODATA, OV_HERE, Box::Shown, "szORVANPath: ", w.orvanPath);
                 return E_FAIL;
             }
 
@@ -343,8 +321,8 @@ STDMETHODIMP OVCustInst::Init() {
                 const IniKey& k = *row.key;
                 DWORD got = GetPrivateProfileStringA(k.app, k.key, "", row.target->s, kIniBufferSize, w.orvanPath);
                 if (got == 0 && row.required) {
-                    ReportError(OV_E_NODATA, kModule, __LINE__, 1, k.appLabel, k.app, k.keyLabel, k.key,
-                                k.valueLabel, row.target->s, "szORVANPath: ", w.orvanPath.s, "END");
+                    Report(OV_E_NODATA, OV_HERE, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, k.valueLabel,
+                           row.target->s, "szORVANPath: ", w.orvanPath);
                     return E_FAIL;
                 }
             }
@@ -352,21 +330,19 @@ STDMETHODIMP OVCustInst::Init() {
 
         // ---- Common tail ----
         ULONG orvanFree = 0;
-        HRESULT hr = freeSpace(w.orvanPath, &orvanFree, __LINE__);
+        HRESULT hr = freeSpace(w.orvanPath, &orvanFree, OV_HERE);
         if (FAILED(hr)) return hr;
         if (!EnoughSpace(orvanFree)) {
             // A Wkstn.ini made by this very call goes again, so the next call sets up anew.
-            if (w.createdWkstn && !DeleteFileA(w.wkstnPath)) {
-                ReportError(LastErrorHResult(), kModule, __LINE__, 1, "szWKSTNPath: ", w.wkstnPath.s, "END");
-            }
-            ReportError(STG_E_MEDIUMFULL, kModule, __LINE__, 1, "szORVANPath: ", w.orvanPath.s, "END");
-            return STG_E_MEDIUMFULL;
+            if (w.createdWkstn && !DeleteFileA(w.wkstnPath))
+                FailWithLastError(OV_HERE, Box::Shown, "szWKSTNPath: ", w.wkstnPath);
+            return Fail(STG_E_MEDIUMFULL, OV_HERE, Box::Shown, "szORVANPath: ", w.orvanPath);
         }
 
         if (!FormatBounded(w.empPath, sizeof w.empPath.s, "%s\\%s", w.localPL.s, "Empxxx.ini"))
-            return tooLong(__LINE__, "szEmpPath: ");
+            return tooLong(OV_HERE, "szEmpPath: ");
         if (!PathExists(w.empPath)) {
-            hr = createDir(w.localPL, __LINE__);
+            hr = createDir(w.localPL, OV_HERE);
             if (FAILED(hr)) return hr;
             for (const IniKey* k : {&kAutoBackupKey, &kWarningsKey}) {
                 hr = writeIni(*k, "1", "szEmpPath: ", w.empPath);
@@ -375,43 +351,29 @@ STDMETHODIMP OVCustInst::Init() {
         }
 
         // ---- Commit: every new string first, so a failed allocation changes no field ----
-        struct Commit {
-            BSTR* field;
-            const Text* value;
-        };
-        const Commit commits[] = {
-            {&WindowsDir, &w.windowsDir},
-            {&DownloadPath, &w.downloadPath},
-            {&CachedMLVersion, &w.cachedMLVersion},
-            {&MLReadMe, &w.mlReadMe},
-            {&CachedMLDVersion, &w.cachedMLDVersion},
-            {&MLReadMeDev, &w.mlReadMeDev},
-            {&ServerPath, &w.serverPath},
-            {&LocalPLORVANPath, &w.localPL},
-            {&LocalNWXORVANPath, &w.localNWX},
-            {&AppsPath, &w.apps},
-            {&ScriptingPath, &w.scripting},
-            {&ProductionPath, &w.production},
-            {&FilePath, &w.file},
-            {&BitmapPath, &w.bitmap},
-            {&BackupPath, &w.backup},
-            {&DevelopPath, &w.develop},
-            {&HelpPath, &w.help},
-            {&InstalledMLVersion, &w.installedMLVersion},
-            {&InstalledMLDVersion, &w.installedMLDVersion},
-        };
-        constexpr std::size_t kFields = sizeof commits / sizeof commits[0];
-        BStr fresh[kFields];
-        for (std::size_t i = 0; i < kFields; ++i) fresh[i] = MakeBstr(commits[i].value->s);
-        for (std::size_t i = 0; i < kFields; ++i) {
-            if (*commits[i].field) SysFreeString(*commits[i].field);
-            *commits[i].field = fresh[i].Detach();
-        }
+        Layout fresh;
+        fresh.WindowsDir = MakeBstr(w.windowsDir);
+        fresh.DownloadPath = MakeBstr(w.downloadPath);
+        fresh.CachedMLVersion = MakeBstr(w.cachedMLVersion);
+        fresh.MLReadMe = MakeBstr(w.mlReadMe);
+        fresh.CachedMLDVersion = MakeBstr(w.cachedMLDVersion);
+        fresh.MLReadMeDev = MakeBstr(w.mlReadMeDev);
+        fresh.ServerPath = MakeBstr(w.serverPath);
+        fresh.LocalPLORVANPath = MakeBstr(w.localPL);
+        fresh.LocalNWXORVANPath = MakeBstr(w.localNWX);
+        fresh.AppsPath = MakeBstr(w.apps);
+        fresh.ScriptingPath = MakeBstr(w.scripting);
+        fresh.ProductionPath = MakeBstr(w.production);
+        fresh.FilePath = MakeBstr(w.file);
+        fresh.BitmapPath = MakeBstr(w.bitmap);
+        fresh.BackupPath = MakeBstr(w.backup);
+        fresh.DevelopPath = MakeBstr(w.develop);
+        fresh.HelpPath = MakeBstr(w.help);
+        fresh.InstalledMLVersion = MakeBstr(w.installedMLVersion);
+        fresh.InstalledMLDVersion = MakeBstr(w.installedMLDVersion);
+        layout = std::move(fresh);
         return S_OK;
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 1, "END");
-        return E_FAIL;
-    }
+    });
 }
 
 }  // namespace ov

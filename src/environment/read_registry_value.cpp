@@ -5,12 +5,11 @@
 
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
-#include "../framework/com_ptr.h"
+#include "../framework/unique_any.h"
 
 namespace ov {
 namespace {
 
-constexpr char kModule[] = "OVCustInst";
 constexpr char kNonNullOut[] = "The out-parameter was passed as non-null.";
 constexpr char kNullArgs[] = "The registry key or data is null.  Please enter values for these parameters.";
 constexpr char kOpenFailed[] = "Failed to open the registry key";
@@ -28,35 +27,28 @@ std::string Narrow(BSTR s) {
     return out.c_str();  // up to the first null character
 }
 
-void SetErrorText(const char** out, const char* text) {
-    if (out) *out = text;
-}
-
 }  // namespace
 
 HRESULT OVCustInst::ReadRegistryValue(BSTR bstrSubKey, BSTR bstrValueName, BSTR* pbstrValue,
                                       const char** ppszErrorText) {
-    try {
-        if (pbstrValue && *pbstrValue) {
-            ReportError(E_INVALIDARG, kModule, __LINE__, 0, "bstrDrive: ", kNonNullOut, "END");
-            SetErrorText(ppszErrorText, kNonNullOut);
-            return E_INVALIDARG;
-        }
-        if (!bstrSubKey || !bstrValueName || !pbstrValue) {
-            ReportError(E_INVALIDARG, kModule, __LINE__, 0, "bstrFilePath: ", kNullArgs, "END");
-            SetErrorText(ppszErrorText, kNullArgs);
-            return E_INVALIDARG;
-        }
+    // Every failure is logged without a box; its message also goes back to the caller, who
+    // decides how loud the failure is.
+    const char* message = kReadFailed;  // unless a failure below names another
+    auto fail = [&](HRESULT hr, Place at, const char* text, const auto&... pieces) {
+        Report(hr, at, Box::Hidden, pieces...);
+        message = text;
+        return hr;
+    };
+    HRESULT result = Guard(OV_HERE, Box::Hidden, [&] {
+        if (pbstrValue && *pbstrValue) return fail(E_INVALIDARG, OV_HERE, kNonNullOut, "bstrDrive: ", kNonNullOut);
+        if (!bstrSubKey || !bstrValueName || !pbstrValue)
+            return fail(E_INVALIDARG, OV_HERE, kNullArgs, "bstrFilePath: ", kNullArgs);
 
         std::string subKey = Narrow(bstrSubKey);
         RegKey key;
         LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_ALL_ACCESS, key.Put());
-        if (rc != ERROR_SUCCESS) {
-            HRESULT hr = Win32ToHResult(rc);
-            ReportError(hr, kModule, __LINE__, 0, "bstrSubKey: ", subKey.c_str(), "Error: ", kOpenFailed, "END");
-            SetErrorText(ppszErrorText, kOpenFailed);
-            return hr;
-        }
+        if (rc != ERROR_SUCCESS)
+            return fail(Win32ToHResult(rc), OV_HERE, kOpenFailed, "bstrSubKey: ", subKey.c_str(), "Error: ", kOpenFailed);
 
         std::string valueName = Narrow(bstrValueName);
         // One byte more than is asked for, so a value stored without its terminator still
@@ -64,28 +56,20 @@ HRESULT OVCustInst::ReadRegistryValue(BSTR bstrSubKey, BSTR bstrValueName, BSTR*
         char data[kDataSize + 1] = {};
         DWORD size = kDataSize;
         rc = RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
-        if (rc != ERROR_SUCCESS) {
-            HRESULT hr = Win32ToHResult(rc);
-            ReportError(hr, kModule, __LINE__, 0, "bstrSubKey: ", valueName.c_str(), "Error: ", kReadFailed, "END");
-            SetErrorText(ppszErrorText, kReadFailed);
-            return hr;
-        }
-        if (key.Close() != ERROR_SUCCESS) {
-            ReportError(E_FAIL, kModule, __LINE__, 0, "OpenKey: ", kCloseFailed, "END");
-            SetErrorText(ppszErrorText, kCloseFailed);
-            return E_FAIL;
-        }
+        if (rc != ERROR_SUCCESS)
+            return fail(Win32ToHResult(rc), OV_HERE, kReadFailed, "bstrSubKey: ", valueName.c_str(), "Error: ",
+                        kReadFailed);
+        if (RegCloseKey(key.Detach()) != ERROR_SUCCESS)
+            return fail(E_FAIL, OV_HERE, kCloseFailed, "OpenKey: ", kCloseFailed);
 
         data[kDataSize] = '\0';
         BStr value = BStr::FromAnsi(data);
-        if (!value.Get()) throw std::bad_alloc();
+        if (!value) throw std::bad_alloc();
         *pbstrValue = value.Detach();
         return S_OK;
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 0, "Error: ", kReadFailed, "END");
-        SetErrorText(ppszErrorText, kReadFailed);
-        return E_FAIL;
-    }
+    }, "Error: ", kReadFailed);
+    if (FAILED(result) && ppszErrorText) *ppszErrorText = message;
+    return result;
 }
 
 }  // namespace ov

@@ -3,18 +3,15 @@
 #include <cstring>
 #include <vector>
 
-#include "../framework/com_ptr.h"
+#include "../framework/unique_any.h"
 
 namespace ov {
 
-HRESULT ReadInstallPath(char* buffer, DWORD size) {
+HRESULT ReadInstallPath(char* buffer, DWORD size, LONG* registryError) {
     RegKey key;
     LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", 0, KEY_QUERY_VALUE, key.Put());
-    if (rc != ERROR_SUCCESS) {
-        // Registry functions leave the thread's last error alone; callers report it.
-        SetLastError(static_cast<DWORD>(rc));
-        return E_FAIL;
-    }
+    if (registryError) *registryError = rc;
+    if (rc != ERROR_SUCCESS) return E_FAIL;
     if (!buffer || size == 0) return S_OK;
 
     // Read aside so that a missing or oversized value leaves the caller's text alone, and a

@@ -4,7 +4,6 @@
 
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
-#include "../diagnostics/last_error.h"
 #include "../framework/ansi_text.h"
 #include "../framework/bounded_text.h"
 #include "free_space.h"
@@ -13,14 +12,11 @@
 namespace ov {
 namespace {
 
-constexpr char kModule[] = "OVCustInst";
-constexpr char kLengthInvalid[] = "Length Invalid";
 constexpr UINT kMaxArg = MAX_PATH;  // 260 UTF-16 units
 
 // An argument that is empty or too long: reported with the box, E_INVALIDARG returned.
-HRESULT LengthInvalid(OVCILog& log, const char* label, int line) {
-    log.ReportError(E_INVALIDARG, kModule, line, 1, label, kLengthInvalid, "END");
-    return E_INVALIDARG;
+HRESULT LengthInvalid(OVCILog& log, Place at, const char* label) {
+    return log.Fail(E_INVALIDARG, at, Box::Shown, label, kLengthInvalid);
 }
 
 // Directory and file name joined with one backslash, unless the directory already ends in
@@ -36,13 +32,13 @@ bool JoinPath(char* out, std::size_t cap, BSTR wideDir, const char* dir, const c
 }  // namespace
 
 STDMETHODIMP OVCustInst::CopyFile(BSTR bstrFileName, BSTR bstrSourceDir, BSTR bstrDestDir) {
-    try {
+    return Guard(OV_HERE, Box::Shown, [&] {
         UINT n = SysStringLen(bstrFileName);
-        if (n == 0 || n > kMaxArg) return LengthInvalid(*this, "bstrFileName: ", __LINE__);
+        if (n == 0 || n > kMaxArg) return LengthInvalid(*this, OV_HERE, "bstrFileName: ");
         UINT s = SysStringLen(bstrSourceDir);
-        if (s == 0 || s + n > kMaxArg) return LengthInvalid(*this, "bstrSourceDir: ", __LINE__);
+        if (s == 0 || s + n > kMaxArg) return LengthInvalid(*this, OV_HERE, "bstrSourceDir: ");
         UINT d = SysStringLen(bstrDestDir);
-        if (d == 0 || d + n > kMaxArg) return LengthInvalid(*this, "bstrDestDir: ", __LINE__);
+        if (d == 0 || d + n > kMaxArg) return LengthInvalid(*this, OV_HERE, "bstrDestDir: ");
 
         char fileName[MAX_PATH + 1] = {};
         char sourceDir[MAX_PATH + 1] = {};
@@ -52,31 +48,25 @@ STDMETHODIMP OVCustInst::CopyFile(BSTR bstrFileName, BSTR bstrSourceDir, BSTR bs
         char destPath[MAX_PATH + 2] = {};
         // Text that grows past its buffer in the ANSI code page is refused like an over-long
         // argument.
-        if (!ToAnsi(bstrFileName, fileName)) return LengthInvalid(*this, "bstrFileName: ", __LINE__);
+        if (!ToAnsi(bstrFileName, fileName)) return LengthInvalid(*this, OV_HERE, "bstrFileName: ");
         if (!ToAnsi(bstrSourceDir, sourceDir) || !JoinPath(sourcePath, sizeof sourcePath, bstrSourceDir, sourceDir, fileName))
-            return LengthInvalid(*this, "bstrSourceDir: ", __LINE__);
+            return LengthInvalid(*this, OV_HERE, "bstrSourceDir: ");
         if (!ToAnsi(bstrDestDir, destDir) || !JoinPath(destPath, sizeof destPath, bstrDestDir, destDir, fileName))
-            return LengthInvalid(*this, "bstrDestDir: ", __LINE__);
+            return LengthInvalid(*this, OV_HERE, "bstrDestDir: ");
 
-        if (!::CopyFileA(sourcePath, destPath, FALSE)) {
-            HRESULT hr = LastErrorHResult();
-            ReportError(hr, kModule, __LINE__, 1, "szFileName: ", fileName, "szSourceDir: ", sourcePath,
-                        "szDestDir: ", destPath, "END");
-            return hr;
-        }
+        if (!::CopyFileA(sourcePath, destPath, FALSE))
+            return FailWithLastError(OV_HERE, Box::Shown, "szFileName: ", fileName, "szSourceDir: ", sourcePath,
+                                     "szDestDir: ", destPath);
         return S_OK;
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 1, "END");
-        return E_FAIL;
-    }
+    });
 }
 
 STDMETHODIMP OVCustInst::CreateDir(BSTR bstrDirPath) {
-    try {
+    return Guard(OV_HERE, Box::Shown, [&] {
         UINT n = SysStringLen(bstrDirPath);
-        if (n == 0 || n > kMaxArg) return LengthInvalid(*this, "bstrDirPath: ", __LINE__);
+        if (n == 0 || n > kMaxArg) return LengthInvalid(*this, OV_HERE, "bstrDirPath: ");
         char dirPath[MAX_PATH + 1] = {};
-        if (!ToAnsi(bstrDirPath, dirPath)) return LengthInvalid(*this, "bstrDirPath: ", __LINE__);
+        if (!ToAnsi(bstrDirPath, dirPath)) return LengthInvalid(*this, OV_HERE, "bstrDirPath: ");
 
         // Create each missing parent at its backslash; the one after a drive's colon is the
         // root, which is never created. Trail bytes of double-byte characters are stepped over.
@@ -87,51 +77,32 @@ STDMETHODIMP OVCustInst::CreateDir(BSTR bstrDirPath) {
             }
             if (dirPath[i] != '\\' || (i > 0 && dirPath[i - 1] == ':')) continue;
             dirPath[i] = '\0';
-            if (!PathExists(dirPath) && !CreateDirectoryA(dirPath, nullptr)) {
-                HRESULT hr = LastErrorHResult();
-                ReportError(hr, kModule, __LINE__, 1, "szDirPath: ", dirPath, "END");
-                return hr;
-            }
+            if (!PathExists(dirPath) && !CreateDirectoryA(dirPath, nullptr))
+                return FailWithLastError(OV_HERE, Box::Shown, "szDirPath: ", dirPath);
             dirPath[i] = '\\';
         }
-        if (PathExists(dirPath)) return S_OK;
-        if (!CreateDirectoryA(dirPath, nullptr)) {
-            HRESULT hr = LastErrorHResult();
-            ReportError(hr, kModule, __LINE__, 1, "szDirPath: ", dirPath, "END");
-            return hr;
-        }
+        if (!PathExists(dirPath) && !CreateDirectoryA(dirPath, nullptr))
+            return FailWithLastError(OV_HERE, Box::Shown, "szDirPath: ", dirPath);
         return S_OK;
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 1, "END");
-        return E_FAIL;
-    }
+    });
 }
 
 STDMETHODIMP OVCustInst::GetFreeDiskSpace(BSTR bstrDrive, ULONG* ulFreeSpace) {
-    try {
+    return Guard(OV_HERE, Box::Shown, [&] {
         UINT n = SysStringLen(bstrDrive);
-        if (n == 0 || n > kMaxArg) return LengthInvalid(*this, "bstrDrive: ", __LINE__);
-        if (!ulFreeSpace) {
-            ReportError(E_POINTER, kModule, __LINE__, 1, "END");
-            return E_POINTER;
-        }
+        if (n == 0 || n > kMaxArg) return LengthInvalid(*this, OV_HERE, "bstrDrive: ");
+        if (!ulFreeSpace) return Fail(E_POINTER, OV_HERE, Box::Shown);
         char drive[MAX_PATH + 1] = {};
-        if (!ToAnsi(bstrDrive, drive)) return LengthInvalid(*this, "bstrDrive: ", __LINE__);
+        if (!ToAnsi(bstrDrive, drive)) return LengthInvalid(*this, OV_HERE, "bstrDrive: ");
 
         // Only the first letter counts: "D", "d:" and "D:\Data" all name the root of D.
         char root[4] = {drive[0], ':', '\\', '\0'};
         DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-        if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
-            HRESULT hr = LastErrorHResult();
-            ReportError(hr, kModule, __LINE__, 1, "szDrive: ", root, "END");
-            return hr;
-        }
+        if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+            return FailWithLastError(OV_HERE, Box::Shown, "szDrive: ", root);
         *ulFreeSpace = FreeBytesSaturated(sectorsPerCluster, bytesPerSector, freeClusters);
         return S_OK;
-    } catch (...) {
-        ReportError(E_FAIL, kModule, __LINE__, 1, "END");
-        return E_FAIL;
-    }
+    });
 }
 
 }  // namespace ov

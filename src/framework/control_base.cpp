@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "../diagnostics/last_error.h"
 #include "module.h"
 
 namespace ov {
@@ -27,11 +28,6 @@ bool RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kWindowClass;
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-HRESULT LastErrorOr(HRESULT fallback) {
-    DWORD err = GetLastError();
-    return err ? HRESULT_FROM_WIN32(err) : fallback;
 }
 
 // Notifications a container reflects back to the control that sent them.
@@ -70,12 +66,9 @@ HRESULT WriteExactly(IStream* stream, const void* data, ULONG size) {
 
 }  // namespace
 
-ControlBase::~ControlBase() {
-    try {
-        DestroyControlWindow();
-    } catch (...) {
-    }
-}
+void ControlBase::UnregisterWindowClass(HINSTANCE instance) { UnregisterClassW(kWindowClass, instance); }
+
+ControlBase::~ControlBase() { DestroyControlWindow(); }
 
 // ---- Site and activation
 
@@ -241,11 +234,11 @@ HRESULT ControlBase::CreateControlWindow(HWND parent, const RECT& pos) {
         return S_OK;
     }
     HINSTANCE instance = g_module.Instance();
-    if (!RegisterWindowClass(instance, &WindowProc)) return LastErrorOr(E_FAIL);
+    if (!RegisterWindowClass(instance, &WindowProc)) return LastErrorHResult();
     HWND hwnd = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, pos.left,
                                 pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr, instance,
                                 this);
-    return hwnd ? S_OK : LastErrorOr(E_FAIL);
+    return hwnd ? S_OK : LastErrorHResult();
 }
 
 void ControlBase::DestroyControlWindow() {
@@ -373,26 +366,19 @@ HRESULT ControlBase::RenderMetafile(STGMEDIUM* medium) {
     SetWindowOrgEx(dc, 0, 0, nullptr);
     SetWindowExtEx(dc, bounds.right, bounds.bottom, nullptr);
     HRESULT hr = Draw(DVASPECT_CONTENT, dc, &bounds);
-    HMETAFILE metafile = CloseMetaFile(dc);
+    UniqueMetafile metafile(CloseMetaFile(dc));
     if (!metafile) return E_OUTOFMEMORY;
-    if (FAILED(hr)) {
-        DeleteMetaFile(metafile);
-        return hr;
-    }
-    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, sizeof(METAFILEPICT));
-    auto* pict = global ? static_cast<METAFILEPICT*>(GlobalLock(global)) : nullptr;
-    if (!pict) {
-        if (global) GlobalFree(global);
-        DeleteMetaFile(metafile);
-        return E_OUTOFMEMORY;
-    }
+    if (FAILED(hr)) return hr;
+    UniqueGlobal global(GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, sizeof(METAFILEPICT)));
+    auto* pict = global ? static_cast<METAFILEPICT*>(GlobalLock(global.Get())) : nullptr;
+    if (!pict) return E_OUTOFMEMORY;
     pict->mm = MM_ANISOTROPIC;
     pict->xExt = extent_.cx;
     pict->yExt = extent_.cy;
-    pict->hMF = metafile;
-    GlobalUnlock(global);
+    pict->hMF = metafile.Detach();  // the picture owns it from here on
+    GlobalUnlock(global.Get());
     medium->tymed = TYMED_MFPICT;
-    medium->hMetaFilePict = global;
+    medium->hMetaFilePict = global.Detach();
     medium->pUnkForRelease = nullptr;
     return S_OK;
 }

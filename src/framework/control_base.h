@@ -7,7 +7,7 @@
 #include <ole2.h>
 #include <ocidl.h>
 
-#include "com_ptr.h"
+#include "unique_any.h"
 
 namespace ov {
 
@@ -22,6 +22,10 @@ public:
     // Destroys the window and lets go of the container's interfaces without calling them:
     // by now the container has either closed the control or is gone.
     ~ControlBase();
+
+    // Gives back the control window's class when the module is unloaded, so that a module
+    // loaded again (at another address, say) registers its own.
+    static void UnregisterWindowClass(HINSTANCE instance);
 
     // Answered by the outermost object; reaches the control's own interfaces.
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) = 0;

@@ -362,22 +362,19 @@ private:
     ControlBase& Control() { return *static_cast<T*>(this); }
 };
 
-// The coclass's type information from the registered type library. The control has no
+// The coclass's type information from the module's type library. The control has no
 // events, so there is no default source interface.
 template <class T>
 class ProvideClassInfo2Impl : public IProvideClassInfo2 {
 public:
     STDMETHOD(GetClassInfo)(ITypeInfo** info) override {
-        return Guarded([&] { return classInfo_.Get(LANG_NEUTRAL, info); });
+        return Guarded([&] { return g_module.GetTypeInfo(ClassIdOf<T>(), LANG_NEUTRAL, info); });
     }
     STDMETHOD(GetGUID)(DWORD kind, GUID* guid) override {
         if (!guid) return E_POINTER;
         *guid = GUID_NULL;
         return kind == GUIDKIND_DEFAULT_SOURCE_DISP_IID ? E_FAIL : E_INVALIDARG;
     }
-
-private:
-    TypeInfoHolder classInfo_{ClassIdOf<T>()};
 };
 
 }  // namespace ov

@@ -2,8 +2,9 @@
 
 #include <oleauto.h>
 
-#include "com_ptr.h"
+#include "unique_any.h"
 #include "registrar.h"
+#include "../diagnostics/last_error.h"
 
 namespace ov {
 
@@ -28,9 +29,33 @@ HRESULT Module::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
+HRESULT Module::GetTypeInfo(const GUID& guid, LCID lcid, ITypeInfo** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!typeLib_) {
+        ComPtr<ITypeLib> lib;
+        HRESULT hr = LoadRegTypeLib(*libid_, 1, 0, lcid, lib.Put());
+        if (FAILED(hr)) {
+            wchar_t path[MAX_PATH];
+            hr = ModulePath(path);
+            if (SUCCEEDED(hr)) hr = LoadTypeLibEx(path, REGKIND_NONE, lib.Put());
+            if (FAILED(hr)) return hr;
+        }
+        // The first to finish keeps its library; a later one lets its own go.
+        if (!InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&typeLib_), lib.Get(), nullptr))
+            lib.Detach();
+    }
+    return typeLib_->GetTypeInfoOfGuid(guid, out);
+}
+
+void Module::ReleaseTypeLib() {
+    void* lib = InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&typeLib_), nullptr);
+    if (lib) static_cast<ITypeLib*>(lib)->Release();
+}
+
 HRESULT Module::ModulePath(wchar_t (&path)[MAX_PATH]) const {
     DWORD n = GetModuleFileNameW(instance_, path, MAX_PATH);
-    if (n == 0) return HRESULT_FROM_WIN32(GetLastError());
+    if (n == 0) return LastErrorHResult();
     if (n >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     return S_OK;
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 
 namespace ov {
 
@@ -30,6 +31,13 @@ public:
     const GUID& LibId() const { return *libid_; }
 
     HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv);
+
+    // The type information of an interface or class of the module's type library. The library
+    // is loaded once per module, from the registry (version 1.0, the first caller's locale),
+    // or from the module's own resource when it is not registered; ReleaseTypeLib gives it
+    // back when the module is unloaded.
+    HRESULT GetTypeInfo(const GUID& guid, LCID lcid, ITypeInfo** out);
+    void ReleaseTypeLib();
     HRESULT RegisterServer();
     HRESULT UnregisterServer();
 
@@ -44,6 +52,8 @@ private:
     HINSTANCE instance_ = nullptr;
     const GUID* libid_ = &GUID_NULL;
     volatile LONG lockCount_ = 0;
+    // Set once; objects of several apartments may race to load it.
+    ITypeLib* volatile typeLib_ = nullptr;
 };
 
 extern Module g_module;

@@ -13,11 +13,17 @@ const ov::ObjectMapEntry kObjectMap[] = {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         ov::g_module.Init(kObjectMap, instance, &LIBID_OVCUSTINSTSRVLib);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
+        // Unloaded while the process goes on (CoFreeUnusedLibraries, FreeLibrary): give back
+        // what the module holds. At process exit the platform's libraries may be gone already.
+        if (!reserved) {
+            ov::g_module.ReleaseTypeLib();
+            ov::ControlBase::UnregisterWindowClass(instance);
+        }
         ov::g_module.Term();
     }
     return TRUE;

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         char index[16];
         std::snprintf(index, sizeof index, "%d", i);
-        log.ReportError(E_INVALIDARG, "tests\\log_writer", i, 0, "Writer: ", tag, "Index: ", index, "END");
+        log.Report(E_INVALIDARG, ov::Place{"tests\\log_writer", i}, ov::Box::Hidden, "Writer: ", tag, "Index: ", index);
     }
     return 0;
 }

@@ -18,16 +18,17 @@
 namespace ovtest {
 namespace layout {
 
-using FieldRef = std::pair<std::string, BSTR ov::OVCustInst::*>;
+using FieldRef = std::pair<std::string, ov::BStr ov::Layout::*>;
 
 // The control class with its fields in view. Built from the same sources as the server
 // module, so the fields that no property hands out can be checked too.
 class VisibleFields : public ov::OVCustInst {
 public:
     using ov::OVCustInst::MappedScriptServer;
+    using ov::OVCustInst::layout;
     // The nineteen fields that Init fills, by name.
     static const std::vector<FieldRef>& InitFields() {
-        using V = VisibleFields;
+        using V = ov::Layout;
         static const std::vector<FieldRef> fields = {
             {"WindowsDir", &V::WindowsDir}, {"DownloadPath", &V::DownloadPath},
             {"CachedMLVersion", &V::CachedMLVersion}, {"MLReadMe", &V::MLReadMe},
@@ -45,6 +46,7 @@ public:
 
 // A field's text, or "<null>" for a null BSTR.
 inline std::string FieldText(BSTR b) { return b ? Narrow(b) : std::string("<null>"); }
+inline std::string FieldText(const ov::BStr& b) { return FieldText(b.Get()); }
 
 // One live object of that class, held by a reference of the test's.
 class Probe {
@@ -57,9 +59,9 @@ public:
     IOVCustInst* operator->() const { return obj_; }
     VisibleFields& Fields() const { return *obj_; }
     // One of the InitFields by name.
-    BSTR& Field(const std::string& name) const {
+    BSTR Field(const std::string& name) const {
         for (const FieldRef& f : VisibleFields::InitFields())
-            if (f.first == name) return obj_->*f.second;
+            if (f.first == name) return (obj_->layout.*f.second).Get();
         throw std::invalid_argument(name);
     }
     std::string Text(const std::string& name) const { return FieldText(Field(name)); }

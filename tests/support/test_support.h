@@ -8,7 +8,7 @@
 #include <string>
 
 #include "control/ovcustinst_idl.h"
-#include "framework/com_ptr.h"
+#include "framework/unique_any.h"
 
 namespace ovtest {
 
