@@ -103,6 +103,13 @@ private:
     // The only writer of InstallPath and PellarInstallPath. Only the constructor may call it:
     // constructions run on the creating apartment's thread, so its writes never overlap.
     void RefreshInstallPaths();
+    // Deletes the other downloaded packages of one kind (0: standard scripts, any other value:
+    // development files) from the host product's directory, with their shared-file records;
+    // the package about to run stays. Reports only what it cannot do at all.
+    void PackageCleanup(short PackageKind);
+    // The flow both package installs share; the package says where they differ.
+    struct ScriptPackage;
+    HRESULT InstallScriptPackage(const ScriptPackage& package);
     // Hands out a copy of a field through a getter's out-pointer.
     HRESULT CopyField(const BStr& field, BSTR* pVal);
     // Members whose work belongs to a later stage of the server.

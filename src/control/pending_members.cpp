@@ -6,10 +6,7 @@ namespace ov {
 HRESULT OVCustInst::NotImplemented() { return E_NOTIMPL; }
 
 STDMETHODIMP OVCustInst::CopyOVCustomFilesFromINF(BSTR) { return NotImplemented(); }
-STDMETHODIMP OVCustInst::InstallMLScripts() { return NotImplemented(); }
-STDMETHODIMP OVCustInst::RunSEE(BSTR, BSTR) { return NotImplemented(); }
 STDMETHODIMP OVCustInst::InstallSEditor() { return NotImplemented(); }
 STDMETHODIMP OVCustInst::RunEditor() { return NotImplemented(); }
-STDMETHODIMP OVCustInst::InstallDevFiles() { return NotImplemented(); }
 
 }  // namespace ov

@@ -6,6 +6,7 @@ namespace ov {
 // The module names that records carry in their "File:" line.
 inline constexpr char kOVCustInstModule[] = "OVCustInst";
 inline constexpr char kOVCILogModule[] = "OVCILog";
+inline constexpr char kOVCIConfirmModule[] = "OVCIConfirm";
 
 // The value piece of an argument or path refused for its length.
 inline constexpr char kLengthInvalid[] = "Length Invalid";

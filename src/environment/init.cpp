@@ -56,12 +56,6 @@ bool FormDosPath(const char* value, char* out, std::size_t cap, bool (*isLead)(u
 
 bool IsAnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
-BStr MakeBstr(const char* text) {
-    BStr b = BStr::FromAnsi(text);
-    if (!b.Get()) throw std::bad_alloc();
-    return b;
-}
-
 // ---- INI keys and their report labels -----------------------------------------------------
 
 struct IniKey {

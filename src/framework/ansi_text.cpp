@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <new>
+
 namespace ov {
 
 bool ToAnsi(BSTR s, char* buf, std::size_t cap) {
@@ -17,6 +19,12 @@ bool ToAnsi(BSTR s, char* buf, std::size_t cap) {
     }
     buf[got] = '\0';
     return true;
+}
+
+BStr MakeBstr(const char* text) {
+    BStr b = BStr::FromAnsi(text);
+    if (!b) throw std::bad_alloc();
+    return b;
 }
 
 }  // namespace ov

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <cstddef>
 
+#include "unique_any.h"
+
 namespace ov {
 
 // Converts s (up to its counted length) into buf, terminated. Returns false, leaving buf
@@ -13,5 +15,9 @@ bool ToAnsi(BSTR s, char* buf, std::size_t cap);
 
 template <std::size_t N>
 bool ToAnsi(BSTR s, char (&buf)[N]) { return ToAnsi(s, buf, N); }
+
+// Narrow text in the ANSI code page as a new BSTR; throws std::bad_alloc when it cannot be
+// allocated, for the member's boundary to report.
+BStr MakeBstr(const char* text);
 
 }  // namespace ov

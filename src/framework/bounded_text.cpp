@@ -37,4 +37,18 @@ bool AppendBounded(char* buf, std::size_t cap, const char* src) {
     return true;
 }
 
+bool JoinPath(char* buf, std::size_t cap, std::initializer_list<const char*> parts) {
+    if (cap == 0) return false;
+    buf[0] = '\0';
+    bool first = true;
+    for (const char* part : parts) {
+        if (!(first || AppendBounded(buf, cap, "\\")) || !AppendBounded(buf, cap, part)) {
+            buf[0] = '\0';
+            return false;
+        }
+        first = false;
+    }
+    return true;
+}
+
 }  // namespace ov

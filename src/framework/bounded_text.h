@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <initializer_list>
 
 namespace ov {
 
@@ -18,6 +19,12 @@ bool CopyBounded(char* buf, std::size_t cap, const char* src);
 // Appends src whole or refuses: on false buf is unchanged.
 bool AppendBounded(char* buf, std::size_t cap, const char* src);
 
+// Joins the parts with one backslash between each two, whole or not at all: on false buf is
+// left empty.
+bool JoinPath(char* buf, std::size_t cap, std::initializer_list<const char*> parts);
+
+template <std::size_t N>
+bool JoinPath(char (&buf)[N], std::initializer_list<const char*> parts) { return JoinPath(buf, N, parts); }
 template <std::size_t N>
 bool CopyBounded(char (&buf)[N], const char* src) { return CopyBounded(buf, N, src); }
 template <std::size_t N>

@@ -4,14 +4,18 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 
 namespace ov {
 
-// Owns a value of type T that CloseFn releases; Invalid is the value that owns nothing.
-template <class T, auto CloseFn, T Invalid = T{}>
+// Owns a handle of type T that CloseFn releases; the handle whose value is InvalidValue (null,
+// or -1 for the kinds that use INVALID_HANDLE_VALUE) owns nothing.
+template <class T, auto CloseFn, std::intptr_t InvalidValue = 0>
 class UniqueAny {
+    static T Invalid() { return reinterpret_cast<T>(InvalidValue); }
+
 public:
     UniqueAny() = default;
     explicit UniqueAny(T value) : v_(value) {}
@@ -25,9 +29,9 @@ public:
     ~UniqueAny() { Reset(); }
 
     // Closes what is held and takes value.
-    void Reset(T value = Invalid) {
+    void Reset(T value = Invalid()) {
         T old = std::exchange(v_, value);
-        if (old != Invalid) CloseFn(old);
+        if (old != Invalid()) CloseFn(old);
     }
     T Get() const { return v_; }
     // For out-parameters: closes what is held and hands out the slot.
@@ -35,11 +39,11 @@ public:
         Reset();
         return &v_;
     }
-    T Detach() { return std::exchange(v_, Invalid); }
-    explicit operator bool() const { return v_ != Invalid; }
+    T Detach() { return std::exchange(v_, Invalid()); }
+    explicit operator bool() const { return v_ != Invalid(); }
 
 private:
-    T v_ = Invalid;
+    T v_ = Invalid();
 };
 
 namespace detail {
@@ -49,6 +53,7 @@ inline void FreeGlobal(HGLOBAL g) { GlobalFree(g); }
 inline void DeleteMetafile(HMETAFILE m) { DeleteMetaFile(m); }
 inline void CloseKey(HKEY k) { RegCloseKey(k); }
 inline void ReleaseUnknown(IUnknown* p) { p->Release(); }
+inline void CloseFind(HANDLE h) { FindClose(h); }
 }  // namespace detail
 
 using RegKey = UniqueAny<HKEY, &detail::CloseKey>;
@@ -57,6 +62,8 @@ using UniqueMetafile = UniqueAny<HMETAFILE, &detail::DeleteMetafile>;
 using UniqueGlobal = UniqueAny<HGLOBAL, &detail::FreeGlobal>;
 // Memory the platform allocated for us with LocalAlloc (FormatMessage's buffer, say).
 using UniqueLocal = UniqueAny<void*, &detail::FreeLocal>;
+// A directory search of FindFirstFile.
+using UniqueFind = UniqueAny<HANDLE, &detail::CloseFind, -1>;
 
 // An owned BSTR; a null one stands for the empty string.
 class BStr : public UniqueAny<BSTR, &SysFreeString> {

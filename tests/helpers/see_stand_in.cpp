@@ -1,0 +1,45 @@
+// Stands in for a self-extracting package in the tests. It appends the command line it was
+// started with to "stand_in_runs.txt" in the install path and, unless told otherwise, leaves
+// its kind's marker there ("MLS*.exe": OVMLSOK.TMP, "MLD*.exe": OVMLDOK.TMP) and exits 0.
+// The environment variable OV_STAND_IN changes that: blank-separated "nomarker", "exit:N",
+// "sleep:MS" (before anything is written) and "crash".
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+int main() {
+    char plan[512] = {};
+    GetEnvironmentVariableA("OV_STAND_IN", plan, sizeof plan);
+    bool marker = true, crash = false;
+    int exitCode = 0;
+    for (char* word = std::strtok(plan, " "); word; word = std::strtok(nullptr, " ")) {
+        if (!std::strcmp(word, "nomarker")) marker = false;
+        else if (!std::strcmp(word, "crash")) crash = true;
+        else if (!std::strncmp(word, "exit:", 5)) exitCode = std::atoi(word + 5);
+        else if (!std::strncmp(word, "sleep:", 6)) Sleep(static_cast<DWORD>(std::atoi(word + 6)));
+    }
+
+    char install[MAX_PATH] = {};
+    DWORD size = sizeof install - 1;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", "InstallPath", RRF_RT_REG_SZ, nullptr, install,
+                     &size) != ERROR_SUCCESS)
+        return 90;
+    const std::string dir = install;
+    if (FILE* runs = std::fopen((dir + "\\stand_in_runs.txt").c_str(), "ab")) {
+        std::fprintf(runs, "%s\n", GetCommandLineA());
+        std::fclose(runs);
+    }
+    if (crash) *static_cast<volatile int*>(nullptr) = 0;
+
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const char* name = std::strrchr(self, '\\') ? std::strrchr(self, '\\') + 1 : self;
+    const char* kind = _strnicmp(name, "MLD", 3) == 0 ? "OVMLDOK.TMP" : "OVMLSOK.TMP";
+    if (marker) {
+        if (FILE* f = std::fopen((dir + "\\" + kind).c_str(), "wb")) std::fclose(f);
+    }
+    return exitCode;
+}
