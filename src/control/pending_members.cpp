@@ -5,7 +5,6 @@ namespace ov {
 
 HRESULT OVCustInst::NotImplemented() { return E_NOTIMPL; }
 
-STDMETHODIMP OVCustInst::CopyOVCustomFilesFromINF(BSTR) { return NotImplemented(); }
 STDMETHODIMP OVCustInst::InstallSEditor() { return NotImplemented(); }
 STDMETHODIMP OVCustInst::RunEditor() { return NotImplemented(); }
 
