@@ -16,17 +16,19 @@ cmake -S "$OV_ROOT/tests/native" -B "$build/gcc" -G Ninja -DCMAKE_CXX_COMPILER=g
 cmake --build "$build/gcc" >/dev/null
 "$build/gcc/ov_native_tests" --gtest_brief=1
 
-echo "native checks: fuzzing the record and box text for ${fuzz_seconds} s (clang++, libFuzzer)"
 cmake -S "$OV_ROOT/tests/native" -B "$build/clang" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=Debug -DOV_NATIVE_TESTS=OFF -DOV_NATIVE_FUZZ=ON >/dev/null
 cmake --build "$build/clang" >/dev/null
-corpus="$build/clang/corpus"
-mkdir -p "$corpus"
-fuzz_log="$build/clang/fuzz.log"
-if ! "$build/clang/ov_fuzz_log_record" -max_total_time="$fuzz_seconds" -max_len=8192 \
-        -artifact_prefix="$build/clang/" "$corpus" >"$fuzz_log" 2>&1; then
-  tail -n 40 "$fuzz_log"
-  echo "native checks: the fuzzer found a failing input (see $build/clang/crash-*)"
-  exit 1
-fi
-grep -E "^Done [0-9]+ runs" "$fuzz_log" || tail -n 1 "$fuzz_log"
+for target in log_record inf_copy; do
+  echo "native checks: fuzzing $target for ${fuzz_seconds} s (clang++, libFuzzer)"
+  corpus="$build/clang/corpus-$target"
+  mkdir -p "$corpus"
+  fuzz_log="$build/clang/fuzz-$target.log"
+  if ! "$build/clang/ov_fuzz_$target" -max_total_time="$fuzz_seconds" -max_len=8192 \
+          -artifact_prefix="$build/clang/$target-" "$corpus" >"$fuzz_log" 2>&1; then
+    tail -n 40 "$fuzz_log"
+    echo "native checks: the fuzzer found a failing input (see $build/clang/$target-crash-*)"
+    exit 1
+  fi
+  grep -E "^Done [0-9]+ runs" "$fuzz_log" || tail -n 1 "$fuzz_log"
+done
