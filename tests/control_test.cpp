@@ -1,13 +1,11 @@
-// The control created through the registry: getters, interfaces, lifetime and dispatch.
+// The control as COM clients bind to it: registration, the type library and dispatch, the
+// module's lifetime, interface identity, object safety and the getters' own checks.
 #include <gtest/gtest.h>
 
-#include <objsafe.h>
-#include <ocidl.h>
-
-#include <regex>
-#include <vector>
-
 #include "framework/object_safety.h"
+#include <ocidl.h>
+#include <olectl.h>
+
 #include "support/dialog_responder.h"
 #include "support/test_support.h"
 
@@ -15,161 +13,224 @@ using namespace ovtest;
 
 namespace {
 
-using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+const char kClsid[] = "{5C7E2B1A-3F41-4D2A-9B6E-2F0C41A7D381}";
+
+// A value under HKEY_CLASSES_ROOT ("key|name" for a named value), "<no value>" or "<missing>".
+std::string ClassesValue(const std::string& keyAndName) {
+    const size_t bar = keyAndName.find('|');
+    const std::string name = bar == std::string::npos ? "" : keyAndName.substr(bar + 1);
+    ov::RegKey key;
+    char buf[1024] = {};
+    DWORD size = sizeof buf - 1;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, keyAndName.substr(0, bar).c_str(), 0, KEY_QUERY_VALUE, key.Put()))
+        return "<missing>";
+    return RegQueryValueExA(key.Get(), name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
+                            reinterpret_cast<BYTE*>(buf), &size) ? "<no value>" : buf;
+}
+
+HRESULT LoadTypeLib(ITypeLib** lib) { return LoadRegTypeLib(LIBID_OVCUSTINSTSRVLib, 1, 0, LOCALE_NEUTRAL, lib); }
 
 }  // namespace
 
-TEST(ControlGetters, EveryPropertyIsEmptyBeforeInit) {
-    InstallSandbox sandbox;
-    auto control = CreateControl();
-    for (const auto& g : AllGetters()) {
-        BSTR value = reinterpret_cast<BSTR>(1);
-        EXPECT_EQ((control.Get()->*g.second)(&value), S_OK) << g.first;
-        EXPECT_EQ(value, nullptr) << g.first;
-    }
-    EXPECT_EQ(sandbox.LogText(), "");
+TEST(Registration, WritesTheRowsClientsDependOnAndRemovesThem) {
+    struct Reregister {
+        ~Reregister() { RegisterServer(); }
+    } reregister;
+    const std::string clsidKey = std::string("CLSID\\") + kClsid;
+    const std::pair<std::string, std::string> rows[] = {
+        {clsidKey + "\\InprocServer32", DllPath()},
+        {clsidKey + "\\InprocServer32|ThreadingModel", "Apartment"},
+        {"OVCustInstSrv.OVCustInst\\CLSID", kClsid},
+        {"OVCustInstSrv.OVCustInst.1\\CLSID", kClsid},
+        {clsidKey + "\\TypeLib", "{5C7E2B0C-3F41-4D2A-9B6E-2F0C41A7D381}"},
+    };
+    ASSERT_EQ(RegisterServer(), 0);
+    for (const auto& row : rows) EXPECT_EQ(ClassesValue(row.first), row.second) << row.first;
+    ov::ComPtr<ITypeLib> lib;
+    EXPECT_EQ(LoadTypeLib(lib.Put()), S_OK);
+
+    ASSERT_EQ(RegisterServer(true), 0);
+    for (const auto& row : rows) EXPECT_EQ(ClassesValue(row.first), "<missing>") << row.first;
+    EXPECT_NE(LoadTypeLib(lib.Put()), S_OK);
+    EXPECT_NE(ClassesValue("CLSID"), "<missing>");
+    IUnknown* p = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_OVCustInst, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&p)),
+              REGDB_E_CLASSNOTREG);
 }
 
-TEST(ControlGetters, NullOutPointerIsReportedWithTheBox) {
-    InstallSandbox sandbox;
-    DialogResponder responder;
-    auto control = CreateControl();
-    for (const auto& g : AllGetters()) {
-        EXPECT_EQ((control.Get()->*g.second)(nullptr), E_INVALIDARG) << g.first;
-    }
-    ASSERT_EQ(responder.Shown().size(), AllGetters().size());
-    const ShownWindow& box = responder.Shown().front();
-    EXPECT_EQ(box.title, "OVCustomInstall Error");
-    EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
-    EXPECT_EQ(box.text.rfind("The following error was detected:\r\n\r\n\r\n", 0), 0u) << box.text;
-    EXPECT_NE(box.text.find("\r\n\r\nThe operation was not completed successfully"), std::string::npos);
+TEST(ControlTypeLib, EveryMemberHasItsDispidAndSlotEarlyAndLateBound) {
+    ov::ComPtr<ITypeLib> lib;
+    ov::ComPtr<ITypeInfo> dispatchView, iface;
+    ASSERT_EQ(LoadTypeLib(lib.Put()), S_OK);
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IOVCustInst, dispatchView.Put()), S_OK);
+    HREFTYPE ref = 0;  // the vtable view of the dual interface
+    ASSERT_EQ(dispatchView->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
+    ASSERT_EQ(dispatchView->GetRefTypeInfo(ref, iface.Put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(iface->GetTypeAttr(&attr), S_OK);
+    const UINT count = attr->cFuncs;
+    EXPECT_EQ(count, Members().size());
+    EXPECT_EQ(attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION), TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION);
+    iface->ReleaseTypeAttr(attr);
 
-    // One record per report, each naming the control and the code, and nothing after the
-    // reason: no pieces.
-    char* reason = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, static_cast<DWORD>(E_INVALIDARG), 0x0400, reinterpret_cast<char*>(&reason), 0, nullptr);
-    ASSERT_NE(reason, nullptr);
-    std::string storedReason = std::regex_replace(reason, std::regex("\n"), "\r\n");  // text mode
-    LocalFree(reason);
-    const std::regex record("\r\nTime: \\(mm/dd/yy\\)   [0-9]+/[0-9]+/[0-9]+   [0-9]+:[0-9]+:[0-9]+ \r\n"
-                            "File:    OVCustInst\r\nLine:    [0-9]+\r\nHRESULT: 80070057\r\nReason:  ");
-    std::string log = sandbox.LogText();
-    std::vector<std::string> tails;
-    for (std::sregex_token_iterator it(log.begin(), log.end(), record, -1), end; it != end; ++it) tails.push_back(*it);
-    ASSERT_EQ(tails.size(), AllGetters().size() + 1);
-    EXPECT_EQ(tails[0], "");
-    for (size_t i = 1; i < tails.size(); ++i) EXPECT_EQ(tails[i], storedReason) << "record " << i;
+    ov::ComPtr<IDispatch> disp;
+    ASSERT_EQ(CreateControl().As(disp), S_OK);
+    for (UINT i = 0; i < Members().size() && i < count; ++i) {
+        const Member& m = Members()[i];
+        FUNCDESC* f = nullptr;
+        ASSERT_EQ(iface->GetFuncDesc(i, &f), S_OK);
+        ov::BStr name;
+        UINT got = 0;
+        iface->GetNames(f->memid, name.Put(), 1, &got);
+        EXPECT_EQ(Narrow(name.Get()), m.name) << "function " << i;
+        EXPECT_EQ(f->memid, m.id) << m.name;
+        EXPECT_EQ(f->oVft / sizeof(void*), m.slot) << m.name;
+        EXPECT_EQ(f->invkind, m.get ? INVOKE_PROPERTYGET : INVOKE_FUNC) << m.name;
+        iface->ReleaseFuncDesc(f);
+
+        std::wstring wide = Wide(m.name);
+        LPOLESTR names = &wide[0];
+        DISPID id = 0;
+        EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id), S_OK) << m.name;
+        EXPECT_EQ(id, m.id) << m.name;
+        if (!m.get) continue;
+        DISPPARAMS none{};
+        VARIANT v;
+        VariantInit(&v);
+        EXPECT_EQ(disp->Invoke(m.id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr), S_OK) << m.name;
+        EXPECT_EQ(v.vt, VT_BSTR) << m.name;
+        VariantClear(&v);
+    }
+    LPOLESTR bogus = const_cast<LPOLESTR>(L"NoSuchMember");
+    DISPID id = 0;
+    DISPPARAMS none{};
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &bogus, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(disp->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
 }
 
-TEST(ControlGetters, FieldlessPropertiesStayEmptyAfterInit) {
-    InstallSandbox sandbox;
-    RegistryValueGuard dosPath("Software\\Orvanta", "DOSInstallPath");
-    dosPath.Set(sandbox / "local");
+TEST(ControlLifetime, ObjectsAndServerLocksKeepTheModuleLoaded) {
     auto control = CreateControl();
-    BSTR before = reinterpret_cast<BSTR>(1);
-    ASSERT_EQ(control->get_ScriptingConversionPath(&before), S_OK);
-    EXPECT_EQ(before, nullptr);
-    // Reading properties does not set up a workstation; Init does.
-    EXPECT_FALSE(PathExists(sandbox / "Wkstn.ini"));
+    EXPECT_EQ(CanUnloadNow(), S_FALSE);
+    control.Reset();
+    EXPECT_EQ(CanUnloadNow(), S_OK);
 
-    ov::BStr server(Wide(sandbox / "server").c_str());
-    ASSERT_EQ(control->SetScriptServer(server.Get()), S_OK);
-    ASSERT_EQ(control->Init(), S_OK);
-    for (Getter get : {&IOVCustInst::get_ConvertLogPath, &IOVCustInst::get_ScriptingConversionPath}) {
-        BSTR value = reinterpret_cast<BSTR>(1);
-        ASSERT_EQ((control.Get()->*get)(&value), S_OK);
-        EXPECT_EQ(SysStringLen(value), 0u);
-        SysFreeString(value);
-    }
+    // Each call through a class object of its own, released at once.
+    auto withFactory = [](auto call) {
+        ov::ComPtr<IClassFactory> f;
+        HRESULT hr = CoGetClassObject(CLSID_OVCustInst, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, f.PutVoid());
+        return SUCCEEDED(hr) ? call(f.Get()) : hr;
+    };
+    ASSERT_EQ(withFactory([](IClassFactory* f) { return f->LockServer(TRUE); }), S_OK);
+    EXPECT_EQ(CanUnloadNow(), S_FALSE);
+    ASSERT_EQ(withFactory([](IClassFactory* f) { return f->LockServer(FALSE); }), S_OK);
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+    void* obj = nullptr;
+    EXPECT_EQ(withFactory([&](IClassFactory* f) { return f->CreateInstance(f, IID_IUnknown, &obj); }),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(CanUnloadNow(), S_OK);  // the refused object left no lock behind
+
+    auto getClassObject = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+        GetModuleHandleA("OVCustInstSrv.dll"), "DllGetClassObject");
+    ASSERT_NE(getClassObject, nullptr);
+    obj = reinterpret_cast<void*>(1);
+    EXPECT_EQ(getClassObject(IID_IDispatch, IID_IClassFactory, &obj), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(obj, nullptr);
 }
 
-TEST(ControlInterfaces, AnswersItsInterfacesAndNoOthers) {
+TEST(ControlInterfaces, EveryInterfaceLeadsBackToOneIdentityAndTheClass) {
     auto control = CreateControl();
-    for (REFIID iid : {IID_IUnknown, IID_IDispatch, IID_IOVCustInst, IID_IObjectSafety}) {
-        IUnknown* p = nullptr;
-        EXPECT_EQ(control->QueryInterface(iid, reinterpret_cast<void**>(&p)), S_OK);
-        if (p) p->Release();
+    ov::ComPtr<IUnknown> identity;
+    ASSERT_EQ(control->QueryInterface(IID_IUnknown, identity.PutVoid()), S_OK);
+    const IID* const offered[] = {
+        &IID_IOVCustInst, &IID_IDispatch, &IID_IViewObjectEx, &IID_IViewObject2, &IID_IViewObject,
+        &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject, &IID_IOleWindow, &IID_IOleInPlaceActiveObject,
+        &IID_IOleControl, &IID_IOleObject, &IID_IPersistStreamInit, &IID_IPersist, &IID_ISpecifyPropertyPages,
+        &IID_IQuickActivate, &IID_IPersistStorage, &IID_IDataObject, &IID_IProvideClassInfo,
+        &IID_IProvideClassInfo2, &IID_IObjectSafety};
+    for (size_t i = 0; i < std::size(offered); ++i) {
+        ov::ComPtr<IUnknown> p, back;
+        ov::ComPtr<IOVCustInst> again;
+        ASSERT_EQ(control->QueryInterface(*offered[i], p.PutVoid()), S_OK) << "interface " << i;
+        ASSERT_EQ(p->QueryInterface(IID_IUnknown, back.PutVoid()), S_OK) << "interface " << i;
+        EXPECT_EQ(back.Get(), identity.Get()) << "interface " << i;
+        EXPECT_EQ(p.As(again), S_OK) << "interface " << i;
     }
-    for (REFIID iid : {IID_IConnectionPointContainer, IID_IPersistPropertyBag, IID_IClassFactory}) {
+    for (REFIID iid : {IID_IConnectionPointContainer, IID_IPersistPropertyBag, IID_IRunnableObject, IID_IClassFactory}) {
         IUnknown* p = reinterpret_cast<IUnknown*>(1);
         EXPECT_EQ(control->QueryInterface(iid, reinterpret_cast<void**>(&p)), E_NOINTERFACE);
         EXPECT_EQ(p, nullptr);
     }
-    // IUnknown is one identity whichever interface it is asked through.
-    ov::ComPtr<IUnknown> a, b;
-    ASSERT_EQ(control->QueryInterface(IID_IUnknown, a.PutVoid()), S_OK);
-    ov::ComPtr<IObjectSafety> safety;
-    ASSERT_EQ(control.As(safety), S_OK);
-    ASSERT_EQ(safety->QueryInterface(IID_IUnknown, b.PutVoid()), S_OK);
-    EXPECT_EQ(a.Get(), b.Get());
+
+    // The class information is the coclass, with the automation interface as its default.
+    ov::ComPtr<IProvideClassInfo> classInfo;
+    ov::ComPtr<ITypeInfo> info, dual;
+    ASSERT_EQ(control.As(classInfo), S_OK);
+    ASSERT_EQ(classInfo->GetClassInfo(info.Put()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(attr->typekind == TKIND_COCLASS && IsEqualGUID(attr->guid, CLSID_OVCustInst));
+    info->ReleaseTypeAttr(attr);
+    HREFTYPE ref = 0;
+    ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
+    ASSERT_EQ(info->GetRefTypeInfo(ref, dual.Put()), S_OK);
+    ASSERT_EQ(dual->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, IID_IOVCustInst));
+    dual->ReleaseTypeAttr(attr);
+    ov::ComPtr<IPersist> persist;
+    CLSID clsid = GUID_NULL;
+    ASSERT_EQ(control.As(persist), S_OK);
+    ASSERT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_OVCustInst));
+    // No property pages: nothing for the container to free.
+    ov::ComPtr<ISpecifyPropertyPages> pages;
+    CAUUID none{5, reinterpret_cast<GUID*>(1)};
+    ASSERT_EQ(control.As(pages), S_OK);
+    ASSERT_EQ(pages->GetPages(&none), S_OK);
+    EXPECT_TRUE(none.cElems == 0 && none.pElems == nullptr);
 }
 
 TEST(ControlInterfaces, ObjectSafetyOffersBothOptionsAndStartsAtNone) {
-    auto control = CreateControl();
     ov::ComPtr<IObjectSafety> safety;
-    ASSERT_EQ(control.As(safety), S_OK);
+    ASSERT_EQ(CreateControl().As(safety), S_OK);
     DWORD supported = 0, enabled = 99;
     ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
     EXPECT_EQ(supported, 3u);
     EXPECT_EQ(enabled, 0u);
-
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 3), S_OK);
-    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 3u);
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 1, 0), S_OK);
-    ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(enabled, 2u);
-    // An option outside the supported ones is refused; an interface it lacks is not offered.
-    EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4), E_FAIL);
+    const struct {
+        DWORD mask, set;
+        HRESULT hr;
+        DWORD after;
+    } rows[] = {{3, 3, S_OK, 3}, {1, 0, S_OK, 2}, {4, 4, E_FAIL, 2}};  // an option outside the supported ones
+    for (const auto& r : rows) {
+        EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, r.mask, r.set), r.hr) << "mask " << r.mask;
+        ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+        EXPECT_EQ(enabled, r.after) << "mask " << r.mask;
+    }
     EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IConnectionPointContainer, &supported, &enabled), E_NOINTERFACE);
 }
 
-TEST(ControlLifetime, ModuleCannotUnloadWhileAnObjectLives) {
+TEST(ControlGetters, NullBeforeInitAndANullOutPointerIsReportedWithTheBox) {
+    InstallSandbox sandbox;
+    DialogResponder responder;
     auto control = CreateControl();
-    HMODULE dll = GetModuleHandleA("OVCustInstSrv.dll");
-    ASSERT_NE(dll, nullptr);
-    auto canUnload = Export<CanUnloadFn>(dll, "DllCanUnloadNow");
-    ASSERT_NE(canUnload, nullptr);
-    EXPECT_EQ(canUnload(), S_FALSE);
-    control.Reset();
-    EXPECT_EQ(canUnload(), S_OK);
-
-    // LockServer holds the module without any object; each call uses a factory of its own.
-    auto lockServer = [](BOOL lock) {
-        ov::ComPtr<IClassFactory> factory;
-        HRESULT hr = CoGetClassObject(CLSID_OVCustInst, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                      factory.PutVoid());
-        return SUCCEEDED(hr) ? factory->LockServer(lock) : hr;
-    };
-    ASSERT_EQ(lockServer(TRUE), S_OK);
-    EXPECT_EQ(canUnload(), S_FALSE);
-    ASSERT_EQ(lockServer(FALSE), S_OK);
-    EXPECT_EQ(canUnload(), S_OK);
-}
-
-TEST(ControlDispatch, ReadsPropertiesLateBoundAndRefusesUnknownNames) {
-    auto control = CreateControl();
-    ov::ComPtr<IDispatch> disp;
-    ASSERT_EQ(control.As(disp), S_OK);
-    UINT count = 0;
-    ASSERT_EQ(disp->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 1u);
-
-    LPOLESTR name = const_cast<LPOLESTR>(L"ServerPath");
-    DISPID id = 0;
-    ASSERT_EQ(disp->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
-    EXPECT_EQ(id, 16);
-    DISPPARAMS none{};
-    VARIANT result;
-    VariantInit(&result);
-    ASSERT_EQ(disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
-              S_OK);
-    EXPECT_EQ(result.vt, VT_BSTR);
-    VariantClear(&result);
-
-    LPOLESTR bogus = const_cast<LPOLESTR>(L"NoSuchMember");
-    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &bogus, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(disp->Invoke(2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
-              DISP_E_MEMBERNOTFOUND);
+    for (const Member& m : Members()) {
+        BSTR value = reinterpret_cast<BSTR>(1);
+        if (m.get) { EXPECT_TRUE((control.Get()->*m.get)(&value) == S_OK && !value) << m.name; }
+    }
+    EXPECT_EQ(sandbox.LogText(), "");
+    size_t getters = 0;
+    for (const Member& m : Members())
+        if (m.get && ++getters) { EXPECT_EQ((control.Get()->*m.get)(nullptr), E_INVALIDARG) << m.name; }
+    // One box and one record per call, naming the control and the code, without pieces.
+    ASSERT_EQ(responder.Shown().size(), getters);
+    EXPECT_EQ(responder.Shown()[0].title, "OVCustomInstall Error");
+    EXPECT_EQ(responder.Shown()[0].buttons, std::vector<std::string>{"OK"});
+    EXPECT_NE(responder.Shown()[0].text.find(SystemMessage(E_INVALIDARG)), std::string::npos);
+    ParsedLog log = SplitLogRecords(sandbox.LogText());
+    EXPECT_EQ(log.error, "");
+    ASSERT_EQ(log.records.size(), getters);
+    for (const ParsedRecord& r : log.records) {
+        EXPECT_EQ(r.file + " " + r.code, "OVCustInst 80070057");
+        EXPECT_EQ(r.tail, "Reason:  " + AsStored(SystemMessage(E_INVALIDARG)));
+    }
 }

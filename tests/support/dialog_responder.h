@@ -1,5 +1,5 @@
-// Answers the message boxes and dialogs that the product shows on the test's own thread,
-// and records what each one showed.
+// Answers the message boxes that the product shows on the test's own thread with OK, and
+// records what each one showed.
 #pragma once
 
 #include <windows.h>
@@ -10,30 +10,16 @@
 
 namespace ovtest {
 
-struct ShownControl {
-    int id;
-    std::string className;
-    std::string text;
-    LONG style;
-    bool visible;
-    bool enabled;
-};
-
 struct ShownWindow {
     std::string title;
-    std::string text;                  // a message box's text (empty for other dialogs)
+    std::string text;                  // a message box's text
     std::vector<std::string> buttons;  // texts of the visible buttons, in child order
-    std::vector<ShownControl> controls;
-    LONG style;
 };
 
 class DialogResponder {
 public:
-    // Decides how to end a window; returns the command id to send it.
-    using Answer = std::function<int(HWND, const ShownWindow&)>;
-
-    explicit DialogResponder(int commandId = IDOK);
-    explicit DialogResponder(Answer answer);
+    // onShown runs while each window is up, before it is answered.
+    explicit DialogResponder(std::function<void()> onShown = nullptr);
     ~DialogResponder();
     DialogResponder(const DialogResponder&) = delete;
     DialogResponder& operator=(const DialogResponder&) = delete;
@@ -43,16 +29,12 @@ public:
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
-    void OnActivate(HWND hwnd);
     static void CALLBACK OnTimer(HWND hwnd, UINT, UINT_PTR id, DWORD);
 
     HHOOK hook_ = nullptr;
-    Answer answer_;
+    std::function<void()> onShown_;
     std::vector<ShownWindow> shown_;
     std::vector<HWND> answered_;
 };
-
-// What a top-level window shows: its title, message text, buttons and controls.
-ShownWindow Describe(HWND hwnd);
 
 }  // namespace ovtest

@@ -1,5 +1,6 @@
-// Pieces shared by the tests of the install layout: a control whose fields the test can see,
-// log reading, and paths outside the sandbox that a test may create.
+// The one place that reaches into the control's own fields: a control object of this process
+// (built from the server's sources) with the fields that Init fills and the mapped server in
+// view, and what the tests of the install layout share.
 #pragma once
 
 #include <windows.h>
@@ -12,60 +13,63 @@
 #include <vector>
 
 #include "control/OVCustInst.h"
-#include "support/log_records.h"
 #include "support/test_support.h"
 
 namespace ovtest {
-namespace layout {
-
-using FieldRef = std::pair<std::string, BSTR ov::OVCustInst::*>;
-
-// The control class with its fields in view. Built from the same sources as the server
-// module, so the fields that no property hands out can be checked too.
-class VisibleFields : public ov::OVCustInst {
-public:
-    using ov::OVCustInst::MappedScriptServer;
-    // The nineteen fields that Init fills, by name.
-    static const std::vector<FieldRef>& InitFields() {
-        using V = VisibleFields;
-        static const std::vector<FieldRef> fields = {
-            {"WindowsDir", &V::WindowsDir}, {"DownloadPath", &V::DownloadPath},
-            {"CachedMLVersion", &V::CachedMLVersion}, {"MLReadMe", &V::MLReadMe},
-            {"CachedMLDVersion", &V::CachedMLDVersion}, {"MLReadMeDev", &V::MLReadMeDev},
-            {"ServerPath", &V::ServerPath}, {"LocalPLORVANPath", &V::LocalPLORVANPath},
-            {"LocalNWXORVANPath", &V::LocalNWXORVANPath}, {"AppsPath", &V::AppsPath},
-            {"ScriptingPath", &V::ScriptingPath}, {"ProductionPath", &V::ProductionPath},
-            {"FilePath", &V::FilePath}, {"BitmapPath", &V::BitmapPath}, {"BackupPath", &V::BackupPath},
-            {"DevelopPath", &V::DevelopPath}, {"HelpPath", &V::HelpPath},
-            {"InstalledMLVersion", &V::InstalledMLVersion}, {"InstalledMLDVersion", &V::InstalledMLDVersion},
-        };
-        return fields;
-    }
-};
 
 // A field's text, or "<null>" for a null BSTR.
 inline std::string FieldText(BSTR b) { return b ? Narrow(b) : std::string("<null>"); }
 
-// One live object of that class, held by a reference of the test's.
 class Probe {
+    struct Visible : ov::OVCustInst {
+        using Ref = BSTR ov::OVCustInst::*;
+        // The nineteen fields that Init fills, by name.
+        static const std::vector<std::pair<std::string, Ref>>& Fields() {
+            static const std::vector<std::pair<std::string, Ref>> fields = {
+                {"WindowsDir", &Visible::WindowsDir}, {"DownloadPath", &Visible::DownloadPath},
+                {"CachedMLVersion", &Visible::CachedMLVersion}, {"MLReadMe", &Visible::MLReadMe},
+                {"CachedMLDVersion", &Visible::CachedMLDVersion}, {"MLReadMeDev", &Visible::MLReadMeDev},
+                {"ServerPath", &Visible::ServerPath}, {"LocalPLORVANPath", &Visible::LocalPLORVANPath},
+                {"LocalNWXORVANPath", &Visible::LocalNWXORVANPath}, {"AppsPath", &Visible::AppsPath},
+                {"ScriptingPath", &Visible::ScriptingPath}, {"ProductionPath", &Visible::ProductionPath},
+                {"FilePath", &Visible::FilePath}, {"BitmapPath", &Visible::BitmapPath},
+                {"BackupPath", &Visible::BackupPath}, {"DevelopPath", &Visible::DevelopPath},
+                {"HelpPath", &Visible::HelpPath}, {"InstalledMLVersion", &Visible::InstalledMLVersion},
+                {"InstalledMLDVersion", &Visible::InstalledMLDVersion}};
+            return fields;
+        }
+        BSTR Field(const std::string& name) const {
+            for (const auto& f : Fields())
+                if (f.first == name) return this->*f.second;
+            throw std::invalid_argument(name);
+        }
+        BSTR Mapped() const { return MappedScriptServer; }
+    };
+
 public:
-    Probe() : obj_(new ov::ComObject<VisibleFields>()) { obj_->AddRef(); }
+    Probe() : obj_(new ov::ComObject<Visible>()) { obj_->AddRef(); }
     ~Probe() { obj_->Release(); }
     Probe(const Probe&) = delete;
     Probe& operator=(const Probe&) = delete;
 
-    IOVCustInst* operator->() const { return obj_; }
-    VisibleFields& Fields() const { return *obj_; }
-    // One of the InitFields by name.
-    BSTR& Field(const std::string& name) const {
-        for (const FieldRef& f : VisibleFields::InitFields())
-            if (f.first == name) return obj_->*f.second;
-        throw std::invalid_argument(name);
+    ov::OVCustInst* operator->() const { return obj_; }
+    static std::vector<std::string> InitFieldNames() {
+        std::vector<std::string> names;
+        for (const auto& f : Visible::Fields()) names.push_back(f.first);
+        return names;
     }
+    BSTR Field(const std::string& name) const { return obj_->Field(name); }
     std::string Text(const std::string& name) const { return FieldText(Field(name)); }
+    BSTR MappedScriptServer() const { return obj_->Mapped(); }
+    // Every field of Init's: where it points and what it says.
+    std::vector<std::pair<const void*, std::string>> Snapshot() const {
+        std::vector<std::pair<const void*, std::string>> out;
+        for (const auto& f : Visible::Fields()) out.push_back({obj_->*f.second, FieldText(obj_->*f.second)});
+        return out;
+    }
 
 private:
-    ov::ComObject<VisibleFields>* obj_;
+    ov::ComObject<Visible>* obj_;
 };
 
 // The records of OVCILog.txt, each checked for its layout; tail holds what follows "Reason:  ".
@@ -84,10 +88,10 @@ inline bool EndsWithPieces(const std::string& tail, const std::string& pieces) {
     return at == 0 || tail[at - 1] == '\n';
 }
 
-// Paths outside the sandbox (in the prefix's C: drive, shared with other tests) that a test
-// may create or change: at the end, those that were absent are removed (in reverse order),
-// and files that existed get their old content back. With a directory, it is also the
-// current one until the end, so that paths beginning with a backslash lie on its drive.
+// Paths outside the sandbox (on the prefix's C: drive) that a test may create or change: those
+// that were absent are removed at the end, in reverse order, and files get their old content
+// back. With a directory, it is also the current one until the end, so that paths beginning
+// with a backslash lie on its drive.
 class OutsidePathsGuard {
 public:
     explicit OutsidePathsGuard(std::vector<std::string> paths, const std::string& currentDir = "") {
@@ -102,9 +106,8 @@ public:
     ~OutsidePathsGuard() {
         for (auto& f : saved_) WriteFileText(f.first, f.second);
         for (auto it = absent_.rbegin(); it != absent_.rend(); ++it) {
-            DWORD attrs = GetFileAttributesA(it->c_str());
-            if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) RemoveTree(*it);
-            else DeleteFileA(it->c_str());
+            RemoveTree(*it);
+            DeleteFileA(it->c_str());
         }
         SetCurrentDirectoryA(oldDir_);
     }
@@ -117,5 +120,4 @@ private:
     std::vector<std::pair<std::string, std::string>> saved_;
 };
 
-}  // namespace layout
 }  // namespace ovtest

@@ -15,15 +15,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the ANSI code page is %u, not %s: is the locale installed?\n", GetACP(), expectAcp);
         return 1;
     }
-    if (GetACP() != 932 && ::testing::GTEST_FLAG(filter) == "*")
-        ::testing::GTEST_FLAG(filter) = "-*DoubleByteCodePage.*";
-    if (!::testing::GTEST_FLAG(list_tests)) {
-        int rc = ovtest::RegisterServer();
-        if (rc != 0) {
-            std::fprintf(stderr, "registering %s failed: %d\n", ovtest::DllPath().c_str(), rc);
-            return 1;
-        }
+    if (GetACP() != 932 && ::testing::GTEST_FLAG(filter) == "*") ::testing::GTEST_FLAG(filter) = "-*DoubleByteCodePage.*";
+    if (!::testing::GTEST_FLAG(list_tests) && ovtest::RegisterServer() != 0) {
+        std::fprintf(stderr, "registering %s failed\n", ovtest::DllPath().c_str());
+        return 1;
     }
-    ovtest::ComApartment apartment;
-    return RUN_ALL_TESTS();
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // a single-threaded apartment, as a container's
+    int rc = RUN_ALL_TESTS();
+    CoUninitialize();
+    return rc;
 }

@@ -1,100 +1,114 @@
 #include "test_support.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace ovtest {
 
-namespace {
-std::string Backslashed(std::string s) {
+std::string DllPath() {
+    std::string s = OV_DLL_FWD;
     for (char& c : s)
         if (c == '/') c = '\\';
     return s;
 }
-}  // namespace
-
-std::string DllPath() { return Backslashed(OV_DLL_FWD); }
-std::string TestsDir() { return Backslashed(OV_TESTS_FWD); }
 
 std::wstring Wide(const std::string& s) {
     int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
     std::wstring w(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
-    w.resize(static_cast<size_t>(n > 0 ? n - 1 : 0));
+    w.resize(n > 0 ? n - 1 : 0);
     return w;
 }
 
 std::string Narrow(BSTR s) {
-    if (!s) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, s, static_cast<int>(SysStringLen(s)), nullptr, 0, nullptr, nullptr);
+    int len = static_cast<int>(SysStringLen(s));
+    int n = s ? WideCharToMultiByte(CP_ACP, 0, s, len, nullptr, 0, nullptr, nullptr) : 0;
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, s, static_cast<int>(SysStringLen(s)), &out[0], n, nullptr, nullptr);
+    if (n) WideCharToMultiByte(CP_ACP, 0, s, len, &out[0], n, nullptr, nullptr);
     return out;
 }
 
-int RunProcess(const std::string& commandLine) {
+HANDLE StartProcess(const std::string& commandLine) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back('\0');
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
+    std::string cmd = commandLine;
+    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
     CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    return pi.hProcess;
+}
+
+int RunProcess(const std::string& commandLine) {
+    HANDLE process = StartProcess(commandLine);
+    if (!process) return -1;
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
     return static_cast<int>(code);
 }
 
-int RegisterServer() { return RunProcess(std::string("regsvr32.exe /s \"") + DllPath() + "\""); }
-int UnregisterServer() { return RunProcess(std::string("regsvr32.exe /s /u \"") + DllPath() + "\""); }
+int RegisterServer(bool unregister) {
+    return RunProcess(std::string("regsvr32.exe /s ") + (unregister ? "/u \"" : "\"") + DllPath() + "\"");
+}
 
 ov::ComPtr<IOVCustInst> CreateControl() {
     ov::ComPtr<IOVCustInst> p;
     HRESULT hr = CoCreateInstance(CLSID_OVCustInst, nullptr, CLSCTX_INPROC_SERVER, IID_IOVCustInst, p.PutVoid());
-    if (FAILED(hr)) {
-        char msg[64];
-        std::snprintf(msg, sizeof msg, "CoCreateInstance failed: 0x%08lX", static_cast<unsigned long>(hr));
-        throw std::runtime_error(msg);
-    }
+    if (FAILED(hr)) throw std::runtime_error("CoCreateInstance failed: " + HexCode(hr));
     return p;
 }
 
-const std::map<std::string, Getter>& FieldGetters() {
-    static const std::map<std::string, Getter> getters = {
-        {"AppsPath", &IOVCustInst::get_AppsPath},
-        {"BackupPath", &IOVCustInst::get_BackupPath},
-        {"BitmapPath", &IOVCustInst::get_BitmapPath},
-        {"DevelopPath", &IOVCustInst::get_DevelopPath},
-        {"DownloadPath", &IOVCustInst::get_DownloadPath},
-        {"FilePath", &IOVCustInst::get_FilePath},
-        {"HelpPath", &IOVCustInst::get_HelpPath},
-        {"LocalNWXORVANPath", &IOVCustInst::get_LocalNWXORVANPath},
-        {"ProductionPath", &IOVCustInst::get_ProductionPath},
-        {"ScriptingPath", &IOVCustInst::get_ScriptingPath},
-        {"ServerPath", &IOVCustInst::get_ServerPath},
-        {"WindowsDir", &IOVCustInst::get_WindowsDir},
-        {"LocalPLORVANPath", &IOVCustInst::get_LocalPLORVANPath},
-        {"InstalledMLVersion", &IOVCustInst::get_InstalledMLVersion},
-        {"CachedMLVersion", &IOVCustInst::get_CachedMLVersion},
-        {"MLReadMe", &IOVCustInst::get_MLReadMe},
-    };
-    return getters;
+HRESULT CanUnloadNow() {
+    auto fn = Export<HRESULT(STDAPICALLTYPE*)()>(GetModuleHandleA("OVCustInstSrv.dll"), "DllCanUnloadNow");
+    return fn ? fn() : E_UNEXPECTED;
 }
 
-const std::map<std::string, Getter>& AllGetters() {
-    static const std::map<std::string, Getter> getters = [] {
-        std::map<std::string, Getter> all = FieldGetters();
-        all["ConvertLogPath"] = &IOVCustInst::get_ConvertLogPath;
-        all["ScriptingConversionPath"] = &IOVCustInst::get_ScriptingConversionPath;
-        return all;
-    }();
-    return getters;
+const std::vector<Member>& Members() {
+    // Slots 0 to 6 belong to IUnknown and IDispatch; DISPID 2 is not used.
+    using I = IOVCustInst;
+    static const std::vector<Member> members = {
+        {"CopyFile", 1, 7, nullptr},
+        {"CopyOVCustomFilesFromINF", 3, 8, nullptr},
+        {"CreateDir", 4, 9, nullptr},
+        {"InstallMLScripts", 5, 10, nullptr},
+        {"AppsPath", 6, 11, &I::get_AppsPath},
+        {"BackupPath", 7, 12, &I::get_BackupPath},
+        {"BitmapPath", 8, 13, &I::get_BitmapPath},
+        {"DevelopPath", 9, 14, &I::get_DevelopPath},
+        {"DownloadPath", 10, 15, &I::get_DownloadPath},
+        {"FilePath", 11, 16, &I::get_FilePath},
+        {"HelpPath", 12, 17, &I::get_HelpPath},
+        {"LocalNWXORVANPath", 13, 18, &I::get_LocalNWXORVANPath},
+        {"ProductionPath", 14, 19, &I::get_ProductionPath},
+        {"ScriptingPath", 15, 20, &I::get_ScriptingPath},
+        {"ServerPath", 16, 21, &I::get_ServerPath},
+        {"WindowsDir", 17, 22, &I::get_WindowsDir},
+        {"RunSEE", 18, 23, nullptr},
+        {"Init", 19, 24, nullptr},
+        {"LocalPLORVANPath", 20, 25, &I::get_LocalPLORVANPath},
+        {"InstalledMLVersion", 21, 26, &I::get_InstalledMLVersion},
+        {"CachedMLVersion", 22, 27, &I::get_CachedMLVersion},
+        {"InstallSEditor", 23, 28, nullptr},
+        {"ConvertLogPath", 24, 29, &I::get_ConvertLogPath},
+        {"ScriptingConversionPath", 25, 30, &I::get_ScriptingConversionPath},
+        {"RunEditor", 26, 31, nullptr},
+        {"MLReadMe", 27, 32, &I::get_MLReadMe},
+        {"GetFreeDiskSpace", 28, 33, nullptr},
+        {"InstallDevFiles", 29, 34, nullptr},
+        {"ScriptServerSetupComplete", 30, 35, nullptr},
+        {"SetScriptServer", 31, 36, nullptr},
+    };
+    return members;
+}
+
+Getter GetterOf(const std::string& name) {
+    for (const Member& m : Members())
+        if (name == m.name) return m.get;
+    return nullptr;
 }
 
 std::string ReadFileText(const std::string& path) {
@@ -105,8 +119,7 @@ std::string ReadFileText(const std::string& path) {
 }
 
 void WriteFileText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -114,35 +127,27 @@ bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 void RemoveTree(const std::string& path) {
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd)) {
+        std::string name = fd.cFileName, child = path + "\\" + name;
+        if (name == "." || name == "..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
     }
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
     RemoveDirectoryA(path.c_str());
 }
 
 RegistryValueGuard::RegistryValueGuard(const std::string& subKey, const std::string& name)
     : subKey_(subKey), name_(name) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        DWORD size = 0;
-        if (RegQueryValueExA(key, name_.c_str(), nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-            data_.resize(size);
-            RegQueryValueExA(key, name_.c_str(), nullptr, &type_, reinterpret_cast<BYTE*>(&data_[0]), &size);
-            existed_ = true;
-        }
-        RegCloseKey(key);
-    }
+    ov::RegKey key;
+    DWORD size = 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS ||
+        RegQueryValueExA(key.Get(), name_.c_str(), nullptr, &type_, nullptr, &size) != ERROR_SUCCESS)
+        return;
+    data_.resize(size);
+    existed_ = RegQueryValueExA(key.Get(), name_.c_str(), nullptr, &type_, reinterpret_cast<BYTE*>(&data_[0]),
+                                &size) == ERROR_SUCCESS;
 }
 
 RegistryValueGuard::~RegistryValueGuard() {
@@ -150,91 +155,130 @@ RegistryValueGuard::~RegistryValueGuard() {
     else Remove();
 }
 
-void RegistryValueGuard::Set(const std::string& value) {
-    SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1), REG_SZ);
-}
-
 void RegistryValueGuard::SetBytes(const void* data, DWORD size, DWORD type) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(key, name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-        RegCloseKey(key);
-    }
+    ov::RegKey key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                        nullptr) == ERROR_SUCCESS)
+        RegSetValueExA(key.Get(), name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
 }
 
 void RegistryValueGuard::Remove() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, name_.c_str());
-        RegCloseKey(key);
-    }
+    ov::RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_SET_VALUE, key.Put()) == ERROR_SUCCESS)
+        RegDeleteValueA(key.Get(), name_.c_str());
 }
 
 namespace {
+constexpr char kOrvanta[] = "SOFTWARE\\Orvanta";
 
 std::string NewSandboxPath() {
     static unsigned counter = 0;
     char path[MAX_PATH];
-    std::snprintf(path, sizeof path, "C:\\ovtest\\%lu-%u-%lu", GetCurrentProcessId(), ++counter,
-                  static_cast<unsigned long>(GetTickCount()));
+    std::snprintf(path, sizeof path, "C:\\ovtest\\%lu-%u-%lu", GetCurrentProcessId(), ++counter, GetTickCount());
     CreateDirectoryA("C:\\ovtest", nullptr);
     CreateDirectoryA(path, nullptr);
     return path;
 }
-
-// Every value under SOFTWARE\Orvanta, to rebuild the key after a test removed it.
-struct SavedKey {
-    std::vector<std::pair<std::string, std::pair<DWORD, std::string>>> values;
-    bool existed = false;
-};
-
-SavedKey SaveOrvanta() {
-    SavedKey saved;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", 0, KEY_READ, &key) != ERROR_SUCCESS) return saved;
-    saved.existed = true;
-    for (DWORD i = 0;; ++i) {
-        char name[512];
-        DWORD nameLen = sizeof name, type = 0, size = 0;
-        if (RegEnumValueA(key, i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-        std::string data(size, '\0');
-        nameLen = sizeof name;
-        RegEnumValueA(key, i, name, &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
-        saved.values.push_back({name, {type, data}});
-    }
-    RegCloseKey(key);
-    return saved;
-}
-
-SavedKey g_savedOrvanta;
-
 }  // namespace
 
-InstallSandbox::InstallSandbox()
-    : path_(NewSandboxPath()), installPath_("SOFTWARE\\Orvanta", "InstallPath") {
+InstallSandbox::InstallSandbox() : path_(NewSandboxPath()), installPath_(kOrvanta, "InstallPath") {
     installPath_.Set(path_);
 }
 
 InstallSandbox::~InstallSandbox() {
-    if (keyRemoved_) {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS) {
-            for (auto& v : g_savedOrvanta.values)
-                RegSetValueExA(key, v.first.c_str(), 0, v.second.first,
-                               reinterpret_cast<const BYTE*>(v.second.second.data()),
-                               static_cast<DWORD>(v.second.second.size()));
-            RegCloseKey(key);
-        }
-    }
+    ov::RegKey key;
+    if (keyRemoved_ && RegCreateKeyExA(HKEY_LOCAL_MACHINE, kOrvanta, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                                       nullptr) == ERROR_SUCCESS)
+        for (auto& v : savedKey_)
+            RegSetValueExA(key.Get(), v.first.c_str(), 0, v.second.first,
+                           reinterpret_cast<const BYTE*>(v.second.second.data()),
+                           static_cast<DWORD>(v.second.second.size()));
     RemoveTree(path_);
 }
 
 void InstallSandbox::RemoveOrvantaKey() {
-    g_savedOrvanta = SaveOrvanta();
+    ov::RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrvanta, 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
+        char name[512];
+        std::string data(4096, '\0');
+        for (DWORD i = 0, nameLen = sizeof name, type = 0, size = 4096;
+             RegEnumValueA(key.Get(), i, name, &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                           &size) == ERROR_SUCCESS;
+             ++i, nameLen = sizeof name, size = 4096)
+            savedKey_.push_back({name, {type, data.substr(0, size)}});
+    }
+    key.Close();
     keyRemoved_ = true;
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kOrvanta);
+}
+
+namespace {
+constexpr char kRecordStart[] = "\r\nTime: (mm/dd/yy)   ";
+
+// Takes "<label><value>\r\n" off the front of rest.
+bool TakeLine(std::string& rest, const std::string& label, std::string& value) {
+    size_t end = rest.find("\r\n", label.size());
+    if (rest.compare(0, label.size(), label) != 0 || end == std::string::npos) return false;
+    value = rest.substr(label.size(), end - label.size());
+    rest.erase(0, end + 2);
+    return true;
+}
+
+bool ParseRecord(std::string rest, ParsedRecord& r) {
+    SYSTEMTIME& t = r.time;
+    if (std::sscanf(rest.c_str(), "\r\nTime: (mm/dd/yy)   %hu/%hu/%hu   %hu:%hu:%hu", &t.wMonth, &t.wDay, &t.wYear,
+                    &t.wHour, &t.wMinute, &t.wSecond) != 6)
+        return false;
+    // Written again from the numbers: no leading zeros, no other spacing.
+    char head[128];
+    std::snprintf(head, sizeof head, "\r\nTime: (mm/dd/yy)   %u/%u/%u   %u:%u:%u \r\n", t.wMonth, t.wDay, t.wYear,
+                  t.wHour, t.wMinute, t.wSecond);
+    if (rest.compare(0, std::strlen(head), head) != 0) return false;
+    rest.erase(0, std::strlen(head));
+    if (!TakeLine(rest, "File:    ", r.file) || !TakeLine(rest, "Line:    ", r.line) ||
+        !TakeLine(rest, "HRESULT: ", r.code) || rest.compare(0, 9, "Reason:  ") != 0)
+        return false;
+    r.tail = rest;
+    return true;
+}
+}  // namespace
+
+ParsedLog SplitLogRecords(const std::string& text) {
+    ParsedLog log;
+    size_t at = text.find(kRecordStart);
+    log.before = text.substr(0, at);
+    while (at != std::string::npos) {
+        size_t next = text.find(kRecordStart, at + 2);
+        ParsedRecord r;
+        if (!ParseRecord(text.substr(at, next == std::string::npos ? next : next - at), r)) {
+            log.error = "record " + std::to_string(log.records.size()) + " does not parse";
+            return log;
+        }
+        log.records.push_back(std::move(r));
+        at = next;
+    }
+    return log;
+}
+
+std::string SystemMessage(HRESULT code) {
+    char* text = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, static_cast<DWORD>(code), 0x0400, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string out = (n && text) ? std::string(text, n) : std::string();
+    LocalFree(text);
+    return out;
+}
+
+std::string AsStored(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
+    return out;
+}
+
+std::string HexCode(HRESULT code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(code));
+    return text;
 }
 
 }  // namespace ovtest

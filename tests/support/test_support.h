@@ -1,69 +1,68 @@
-// Shared pieces of the tests: the registered control, a sandboxed install directory, and
-// small conversions.
+// Shared pieces of the tests: the registered control and the table of its members, a
+// sandboxed install directory, files and registry values, and the log read back.
 #pragma once
 
 #include <windows.h>
 
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "control/ovcustinst_idl.h"
 #include "framework/com_ptr.h"
 
 namespace ovtest {
 
-// The module under test and the tests' source folder, as Windows paths.
-std::string DllPath();
-std::string TestsDir();
-
+std::string DllPath();  // the module under test, as a Windows path
 std::wstring Wide(const std::string& s);
 std::string Narrow(BSTR s);
 
-// Runs a command line and returns its exit code (-1 when it could not start).
+// A started process (null when it could not start), or one run to its end: its exit code, -1
+// when it could not start.
+HANDLE StartProcess(const std::string& commandLine);
 int RunProcess(const std::string& commandLine);
-// regsvr32 /s on the module under test, or with /u.
-int RegisterServer();
-int UnregisterServer();
+int RegisterServer(bool unregister = false);  // regsvr32 /s, or /s /u
 
-// A new control created through the registry by its class id.
-ov::ComPtr<IOVCustInst> CreateControl();
+ov::ComPtr<IOVCustInst> CreateControl();  // through the registry, by class id
+HRESULT CanUnloadNow();                   // the loaded module's DllCanUnloadNow
 
-using Getter = HRESULT (STDMETHODCALLTYPE IOVCustInst::*)(BSTR*);
-// The sixteen properties that hand out a field of the control, by name.
-const std::map<std::string, Getter>& FieldGetters();
-// All eighteen properties: those sixteen, ConvertLogPath and ScriptingConversionPath.
-const std::map<std::string, Getter>& AllGetters();
-
-// An exported function of a loaded module, typed.
 template <class Fn>
 Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// Text of a whole file, or empty when it cannot be read.
-std::string ReadFileText(const std::string& path);
+// IOVCustInst as clients bind to it: each member's DISPID and vtable slot, and the getter of
+// each property.
+using Getter = HRESULT (STDMETHODCALLTYPE IOVCustInst::*)(BSTR*);
+struct Member {
+    const char* name;
+    DISPID id;
+    unsigned slot;
+    Getter get;
+};
+const std::vector<Member>& Members();
+Getter GetterOf(const std::string& name);  // null for a method or an unknown name
+
+std::string ReadFileText(const std::string& path);  // empty when it cannot be read
 void WriteFileText(const std::string& path, const std::string& text);
 bool PathExists(const std::string& path);
-// Removes a directory tree.
 void RemoveTree(const std::string& path);
 
-// Remembers one registry value (or its absence) under HKEY_LOCAL_MACHINE and puts it back.
+// One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end.
 class RegistryValueGuard {
 public:
     RegistryValueGuard(const std::string& subKey, const std::string& name);
     ~RegistryValueGuard();
     RegistryValueGuard(const RegistryValueGuard&) = delete;
     RegistryValueGuard& operator=(const RegistryValueGuard&) = delete;
-
-    void Set(const std::string& value);
+    void Set(const std::string& value) { SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1)); }
     void SetBytes(const void* data, DWORD size, DWORD type = REG_SZ);
     void Remove();
 
 private:
-    std::string subKey_, name_;
+    std::string subKey_, name_, data_;
     bool existed_ = false;
     DWORD type_ = 0;
-    std::string data_;
 };
 
 // A fresh install directory named by HKLM\SOFTWARE\Orvanta "InstallPath" for the test's
@@ -74,25 +73,35 @@ public:
     ~InstallSandbox();
     InstallSandbox(const InstallSandbox&) = delete;
     InstallSandbox& operator=(const InstallSandbox&) = delete;
-
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& rel) const { return path_ + "\\" + rel; }
     std::string LogText() const { return ReadFileText(*this / "OVCILog.txt"); }
     RegistryValueGuard& InstallPathValue() { return installPath_; }
-    // Removes the whole "SOFTWARE\Orvanta" key until the sandbox ends.
-    void RemoveOrvantaKey();
+    void RemoveOrvantaKey();  // the whole "SOFTWARE\Orvanta" key, until the sandbox ends
 
 private:
     std::string path_;
     RegistryValueGuard installPath_;
     bool keyRemoved_ = false;
+    std::vector<std::pair<std::string, std::pair<DWORD, std::string>>> savedKey_;
 };
 
-// COM for the test's thread, in a single-threaded apartment like a container's.
-class ComApartment {
-public:
-    ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComApartment() { CoUninitialize(); }
+// OVCILog.txt read back: each record's fixed lines taken apart, the rest kept as written.
+struct ParsedRecord {
+    SYSTEMTIME time{};
+    std::string file, line, code;  // the values of the "File:", "Line:" and "HRESULT:" lines
+    std::string tail;              // from "Reason:  " up to where the next record begins
 };
+struct ParsedLog {
+    std::string before;  // whatever precedes the first record
+    std::vector<ParsedRecord> records;
+    std::string error;  // which record did not parse; empty when all did
+};
+// Each record must have its time line exactly as written for its time, then the file, line,
+// HRESULT and reason labels, each line ended by CR LF.
+ParsedLog SplitLogRecords(const std::string& text);
+std::string SystemMessage(HRESULT code);        // the system's text for a code, or empty
+std::string AsStored(const std::string& text);  // as a text-mode stream stores it: LF -> CR LF
+std::string HexCode(HRESULT code);              // upper-case hexadecimal, no prefix or zeros
 
 }  // namespace ovtest
