@@ -2,11 +2,10 @@
 // module's lifetime, interface identity, object safety and the getters' own checks.
 #include <gtest/gtest.h>
 
-#include "framework/object_safety.h"
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "support/dialog_responder.h"
+#include "framework/object_safety.h"
 #include "support/test_support.h"
 
 using namespace ovtest;
@@ -28,6 +27,14 @@ std::string ClassesValue(const std::string& keyAndName) {
                             reinterpret_cast<BYTE*>(buf), &size) ? "<no value>" : buf;
 }
 
+// The guid of a type, or GUID_NULL.
+GUID GuidOf(ITypeInfo* info) {
+    TYPEATTR* attr = nullptr;
+    GUID guid = GUID_NULL;
+    if (info && SUCCEEDED(info->GetTypeAttr(&attr))) guid = attr->guid, info->ReleaseTypeAttr(attr);
+    return guid;
+}
+
 HRESULT LoadTypeLib(ITypeLib** lib) { return LoadRegTypeLib(LIBID_OVCUSTINSTSRVLib, 1, 0, LOCALE_NEUTRAL, lib); }
 
 }  // namespace
@@ -44,11 +51,10 @@ TEST(Registration, WritesTheRowsClientsDependOnAndRemovesThem) {
         {"OVCustInstSrv.OVCustInst.1\\CLSID", kClsid},
         {clsidKey + "\\TypeLib", "{5C7E2B0C-3F41-4D2A-9B6E-2F0C41A7D381}"},
     };
+    ov::ComPtr<ITypeLib> lib;
     ASSERT_EQ(RegisterServer(), 0);
     for (const auto& row : rows) EXPECT_EQ(ClassesValue(row.first), row.second) << row.first;
-    ov::ComPtr<ITypeLib> lib;
     EXPECT_EQ(LoadTypeLib(lib.Put()), S_OK);
-
     ASSERT_EQ(RegisterServer(true), 0);
     for (const auto& row : rows) EXPECT_EQ(ClassesValue(row.first), "<missing>") << row.first;
     EXPECT_NE(LoadTypeLib(lib.Put()), S_OK);
@@ -61,50 +67,49 @@ TEST(Registration, WritesTheRowsClientsDependOnAndRemovesThem) {
 TEST(ControlTypeLib, EveryMemberHasItsDispidAndSlotEarlyAndLateBound) {
     ov::ComPtr<ITypeLib> lib;
     ov::ComPtr<ITypeInfo> dispatchView, iface;
+    HREFTYPE ref = 0;  // the vtable view of the dual interface
     ASSERT_EQ(LoadTypeLib(lib.Put()), S_OK);
     ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_IOVCustInst, dispatchView.Put()), S_OK);
-    HREFTYPE ref = 0;  // the vtable view of the dual interface
     ASSERT_EQ(dispatchView->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
     ASSERT_EQ(dispatchView->GetRefTypeInfo(ref, iface.Put()), S_OK);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(iface->GetTypeAttr(&attr), S_OK);
-    const UINT count = attr->cFuncs;
-    EXPECT_EQ(count, Members().size());
-    EXPECT_EQ(attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION), TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION);
+    const UINT count = attr->cFuncs, flags = attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION);
     iface->ReleaseTypeAttr(attr);
+    EXPECT_EQ(count, Members().size());
+    EXPECT_EQ(flags, static_cast<UINT>(TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION));
 
     ov::ComPtr<IDispatch> disp;
     ASSERT_EQ(CreateControl().As(disp), S_OK);
     for (UINT i = 0; i < Members().size() && i < count; ++i) {
         const Member& m = Members()[i];
         FUNCDESC* f = nullptr;
-        ASSERT_EQ(iface->GetFuncDesc(i, &f), S_OK);
         ov::BStr name;
         UINT got = 0;
+        ASSERT_EQ(iface->GetFuncDesc(i, &f), S_OK);
         iface->GetNames(f->memid, name.Put(), 1, &got);
         EXPECT_EQ(Narrow(name.Get()), m.name) << "function " << i;
-        EXPECT_EQ(f->memid, m.id) << m.name;
-        EXPECT_EQ(f->oVft / sizeof(void*), m.slot) << m.name;
+        EXPECT_TRUE(f->memid == m.id && f->oVft / sizeof(void*) == m.slot) << m.name << ": " << f->memid << ", " << f->oVft;
         EXPECT_EQ(f->invkind, m.get ? INVOKE_PROPERTYGET : INVOKE_FUNC) << m.name;
         iface->ReleaseFuncDesc(f);
-
+        // Late bound through the object itself: the name, and a property's value.
         std::wstring wide = Wide(m.name);
         LPOLESTR names = &wide[0];
         DISPID id = 0;
-        EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id), S_OK) << m.name;
-        EXPECT_EQ(id, m.id) << m.name;
-        if (!m.get) continue;
         DISPPARAMS none{};
         VARIANT v;
         VariantInit(&v);
-        EXPECT_EQ(disp->Invoke(m.id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr), S_OK) << m.name;
-        EXPECT_EQ(v.vt, VT_BSTR) << m.name;
+        EXPECT_TRUE(disp->GetIDsOfNames(IID_NULL, &names, 1, 0, &id) == S_OK && id == m.id) << m.name;
+        if (m.get) {
+            EXPECT_TRUE(disp->Invoke(m.id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr) == S_OK &&
+                        v.vt == VT_BSTR) << m.name;
+        }
         VariantClear(&v);
     }
     LPOLESTR bogus = const_cast<LPOLESTR>(L"NoSuchMember");
     DISPID id = 0;
     DISPPARAMS none{};
-    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &bogus, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &bogus, 1, 0, &id), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(disp->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
 }
 
@@ -113,7 +118,6 @@ TEST(ControlLifetime, ObjectsAndServerLocksKeepTheModuleLoaded) {
     EXPECT_EQ(CanUnloadNow(), S_FALSE);
     control.Reset();
     EXPECT_EQ(CanUnloadNow(), S_OK);
-
     // Each call through a class object of its own, released at once.
     auto withFactory = [](auto call) {
         ov::ComPtr<IClassFactory> f;
@@ -125,14 +129,12 @@ TEST(ControlLifetime, ObjectsAndServerLocksKeepTheModuleLoaded) {
     ASSERT_EQ(withFactory([](IClassFactory* f) { return f->LockServer(FALSE); }), S_OK);
     EXPECT_EQ(CanUnloadNow(), S_OK);
     void* obj = nullptr;
-    EXPECT_EQ(withFactory([&](IClassFactory* f) { return f->CreateInstance(f, IID_IUnknown, &obj); }),
-              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(withFactory([&](IClassFactory* f) { return f->CreateInstance(f, IID_IUnknown, &obj); }), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(CanUnloadNow(), S_OK);  // the refused object left no lock behind
-
     auto getClassObject = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
         GetModuleHandleA("OVCustInstSrv.dll"), "DllGetClassObject");
-    ASSERT_NE(getClassObject, nullptr);
     obj = reinterpret_cast<void*>(1);
+    ASSERT_NE(getClassObject, nullptr);
     EXPECT_EQ(getClassObject(IID_IDispatch, IID_IClassFactory, &obj), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(obj, nullptr);
 }
@@ -141,51 +143,40 @@ TEST(ControlInterfaces, EveryInterfaceLeadsBackToOneIdentityAndTheClass) {
     auto control = CreateControl();
     ov::ComPtr<IUnknown> identity;
     ASSERT_EQ(control->QueryInterface(IID_IUnknown, identity.PutVoid()), S_OK);
-    const IID* const offered[] = {
-        &IID_IOVCustInst, &IID_IDispatch, &IID_IViewObjectEx, &IID_IViewObject2, &IID_IViewObject,
-        &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject, &IID_IOleWindow, &IID_IOleInPlaceActiveObject,
-        &IID_IOleControl, &IID_IOleObject, &IID_IPersistStreamInit, &IID_IPersist, &IID_ISpecifyPropertyPages,
-        &IID_IQuickActivate, &IID_IPersistStorage, &IID_IDataObject, &IID_IProvideClassInfo,
-        &IID_IProvideClassInfo2, &IID_IObjectSafety};
-    for (size_t i = 0; i < std::size(offered); ++i) {
+    for (const IID* iid : {&IID_IOVCustInst, &IID_IDispatch, &IID_IViewObjectEx, &IID_IViewObject2, &IID_IViewObject,
+                           &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject, &IID_IOleWindow,
+                           &IID_IOleInPlaceActiveObject, &IID_IOleControl, &IID_IOleObject, &IID_IPersistStreamInit,
+                           &IID_IPersist, &IID_ISpecifyPropertyPages, &IID_IQuickActivate, &IID_IPersistStorage,
+                           &IID_IDataObject, &IID_IProvideClassInfo, &IID_IProvideClassInfo2, &IID_IObjectSafety}) {
         ov::ComPtr<IUnknown> p, back;
         ov::ComPtr<IOVCustInst> again;
-        ASSERT_EQ(control->QueryInterface(*offered[i], p.PutVoid()), S_OK) << "interface " << i;
-        ASSERT_EQ(p->QueryInterface(IID_IUnknown, back.PutVoid()), S_OK) << "interface " << i;
-        EXPECT_EQ(back.Get(), identity.Get()) << "interface " << i;
-        EXPECT_EQ(p.As(again), S_OK) << "interface " << i;
+        wchar_t name[40] = {};
+        StringFromGUID2(*iid, name, 40);
+        ASSERT_EQ(control->QueryInterface(*iid, p.PutVoid()), S_OK) << Narrow(ov::BStr(name).Get());
+        EXPECT_TRUE(p->QueryInterface(IID_IUnknown, back.PutVoid()) == S_OK && back.Get() == identity.Get())
+            << Narrow(ov::BStr(name).Get());
+        EXPECT_EQ(p.As(again), S_OK) << Narrow(ov::BStr(name).Get());
     }
     for (REFIID iid : {IID_IConnectionPointContainer, IID_IPersistPropertyBag, IID_IRunnableObject, IID_IClassFactory}) {
         IUnknown* p = reinterpret_cast<IUnknown*>(1);
-        EXPECT_EQ(control->QueryInterface(iid, reinterpret_cast<void**>(&p)), E_NOINTERFACE);
-        EXPECT_EQ(p, nullptr);
+        EXPECT_TRUE(control->QueryInterface(iid, reinterpret_cast<void**>(&p)) == E_NOINTERFACE && !p);
     }
 
     // The class information is the coclass, with the automation interface as its default.
     ov::ComPtr<IProvideClassInfo> classInfo;
     ov::ComPtr<ITypeInfo> info, dual;
-    ASSERT_EQ(control.As(classInfo), S_OK);
-    ASSERT_EQ(classInfo->GetClassInfo(info.Put()), S_OK);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-    EXPECT_TRUE(attr->typekind == TKIND_COCLASS && IsEqualGUID(attr->guid, CLSID_OVCustInst));
-    info->ReleaseTypeAttr(attr);
     HREFTYPE ref = 0;
-    ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
-    ASSERT_EQ(info->GetRefTypeInfo(ref, dual.Put()), S_OK);
-    ASSERT_EQ(dual->GetTypeAttr(&attr), S_OK);
-    EXPECT_TRUE(IsEqualGUID(attr->guid, IID_IOVCustInst));
-    dual->ReleaseTypeAttr(attr);
+    ASSERT_TRUE(control.As(classInfo) == S_OK && classInfo->GetClassInfo(info.Put()) == S_OK);
+    ASSERT_TRUE(info->GetRefTypeOfImplType(0, &ref) == S_OK && info->GetRefTypeInfo(ref, dual.Put()) == S_OK);
+    EXPECT_TRUE(GuidOf(info.Get()) == CLSID_OVCustInst && GuidOf(dual.Get()) == IID_IOVCustInst);
     ov::ComPtr<IPersist> persist;
     CLSID clsid = GUID_NULL;
-    ASSERT_EQ(control.As(persist), S_OK);
-    ASSERT_EQ(persist->GetClassID(&clsid), S_OK);
+    ASSERT_TRUE(control.As(persist) == S_OK && persist->GetClassID(&clsid) == S_OK);
     EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_OVCustInst));
     // No property pages: nothing for the container to free.
     ov::ComPtr<ISpecifyPropertyPages> pages;
     CAUUID none{5, reinterpret_cast<GUID*>(1)};
-    ASSERT_EQ(control.As(pages), S_OK);
-    ASSERT_EQ(pages->GetPages(&none), S_OK);
+    ASSERT_TRUE(control.As(pages) == S_OK && pages->GetPages(&none) == S_OK);
     EXPECT_TRUE(none.cElems == 0 && none.pElems == nullptr);
 }
 
@@ -194,17 +185,12 @@ TEST(ControlInterfaces, ObjectSafetyOffersBothOptionsAndStartsAtNone) {
     ASSERT_EQ(CreateControl().As(safety), S_OK);
     DWORD supported = 0, enabled = 99;
     ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-    EXPECT_EQ(supported, 3u);
-    EXPECT_EQ(enabled, 0u);
-    const struct {
-        DWORD mask, set;
-        HRESULT hr;
-        DWORD after;
-    } rows[] = {{3, 3, S_OK, 3}, {1, 0, S_OK, 2}, {4, 4, E_FAIL, 2}};  // an option outside the supported ones
-    for (const auto& r : rows) {
-        EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, r.mask, r.set), r.hr) << "mask " << r.mask;
+    EXPECT_TRUE(supported == 3 && enabled == 0) << supported << " " << enabled;
+    // Rows: mask, options set, result, options then enabled. The last sets one outside the supported.
+    for (const auto& r : std::vector<std::vector<DWORD>>{{3, 3, S_OK, 3}, {1, 0, S_OK, 2}, {4, 4, DWORD(E_FAIL), 2}}) {
+        EXPECT_EQ(DWORD(safety->SetInterfaceSafetyOptions(IID_IDispatch, r[0], r[1])), r[2]) << "mask " << r[0];
         ASSERT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-        EXPECT_EQ(enabled, r.after) << "mask " << r.mask;
+        EXPECT_EQ(enabled, r[3]) << "mask " << r[0];
     }
     EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IConnectionPointContainer, &supported, &enabled), E_NOINTERFACE);
 }
@@ -213,24 +199,21 @@ TEST(ControlGetters, NullBeforeInitAndANullOutPointerIsReportedWithTheBox) {
     InstallSandbox sandbox;
     DialogResponder responder;
     auto control = CreateControl();
+    size_t getters = 0;
     for (const Member& m : Members()) {
         BSTR value = reinterpret_cast<BSTR>(1);
-        if (m.get) { EXPECT_TRUE((control.Get()->*m.get)(&value) == S_OK && !value) << m.name; }
+        if (m.get && ++getters) { EXPECT_TRUE((control.Get()->*m.get)(&value) == S_OK && !value) << m.name; }
     }
     EXPECT_EQ(sandbox.LogText(), "");
-    size_t getters = 0;
     for (const Member& m : Members())
-        if (m.get && ++getters) { EXPECT_EQ((control.Get()->*m.get)(nullptr), E_INVALIDARG) << m.name; }
+        if (m.get) { EXPECT_EQ((control.Get()->*m.get)(nullptr), E_INVALIDARG) << m.name; }
     // One box and one record per call, naming the control and the code, without pieces.
     ASSERT_EQ(responder.Shown().size(), getters);
     EXPECT_EQ(responder.Shown()[0].title, "OVCustomInstall Error");
     EXPECT_EQ(responder.Shown()[0].buttons, std::vector<std::string>{"OK"});
     EXPECT_NE(responder.Shown()[0].text.find(SystemMessage(E_INVALIDARG)), std::string::npos);
-    ParsedLog log = SplitLogRecords(sandbox.LogText());
-    EXPECT_EQ(log.error, "");
-    ASSERT_EQ(log.records.size(), getters);
-    for (const ParsedRecord& r : log.records) {
-        EXPECT_EQ(r.file + " " + r.code, "OVCustInst 80070057");
-        EXPECT_EQ(r.tail, "Reason:  " + AsStored(SystemMessage(E_INVALIDARG)));
-    }
+    const ParsedLog log = SplitLogRecords(sandbox.LogText());
+    ASSERT_EQ(log.records.size(), getters) << log.error;
+    for (const ParsedRecord& r : log.records)
+        EXPECT_EQ(r.file + " " + r.code + " " + r.tail, "OVCustInst 80070057 Reason:  " + AsStored(SystemMessage(E_INVALIDARG)));
 }
