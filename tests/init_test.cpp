@@ -244,26 +244,32 @@ TEST_F(InitTest, InfFilesGiveVersionsAndReadMeNamesOrTheirDefaultsAndDownloadPat
     } putBack{dpf, aside};
     MoveFileA(dpf.c_str(), aside.c_str());
     CreateDirectoryA((sandbox / "Pellar").c_str(), nullptr);
+    // 240 characters leave room for "\Wkstn.ini" but not for "\Pellar\OVMLSInstall.inf".
+    const std::string tooLong = sandbox.Path() + "\\" + std::string(239 - sandbox.Path().size(), 'p');
+    CreateDirectoryA(tooLong.c_str(), nullptr);
     Probe c;
     SetServer(c, server);
-    // A missing key or a key in another section gives its default (as missing files do on
-    // every first run here).
-    for (const auto& [mls, mld, want] : std::vector<std::tuple<std::string, std::string, std::string>>{
-             {"[ORVAN]\r\nMLVer=4.1.2\r\nMLReadMe=Scripts412.txt\r\n", "[ORVAN]\r\nMLDVer=2.0.5\r\nMLReadMeDev=Dev205.txt\r\n",
-              "4.1.2|Scripts412.txt|2.0.5|Dev205.txt|" + windows + "\\occache"},
-             {"[ORVAN]\r\nMLVer=4.2\r\n", "[Other]\r\nMLDVer=9\r\nMLReadMeDev=x.txt\r\n",
-              "4.2|MLReadMe.txt||MLReadMeDev.txt|" + dpf}}) {
-        WriteFileText(sandbox / "Pellar\\OVMLSInstall.inf", mls);
-        WriteFileText(sandbox / "Pellar\\OVMLDInstall.inf", mld);
+    // A missing key, a key in another section or a list whose path does not fit gives the default.
+    for (const auto& [install, mls, mld, want] : std::vector<std::tuple<std::string, std::string, std::string, std::string>>{
+             {sandbox.Path(), "[ORVAN]\r\nMLVer=4.1.2\r\nMLReadMe=Scripts412.txt\r\n",
+              "[ORVAN]\r\nMLDVer=2.0.5\r\nMLReadMeDev=Dev205.txt\r\n", "4.1.2|Scripts412.txt|2.0.5|Dev205.txt|" + windows + "\\occache"},
+             {sandbox.Path(), "[ORVAN]\r\nMLVer=4.2\r\n", "[Other]\r\nMLDVer=9\r\nMLReadMeDev=x.txt\r\n",
+              "4.2|MLReadMe.txt||MLReadMeDev.txt|" + dpf},
+             {tooLong, "", "", "|MLReadMe.txt||MLReadMeDev.txt|" + dpf}}) {
+        sandbox.InstallPathValue().Set(install);
+        WriteFileText(install + "\\Pellar\\OVMLSInstall.inf", mls);
+        WriteFileText(install + "\\Pellar\\OVMLDInstall.inf", mld);
         ASSERT_EQ(c->Init(), S_OK);
         EXPECT_EQ(c.Text("CachedMLVersion") + "|" + c.Text("MLReadMe") + "|" + c.Text("CachedMLDVersion") + "|" +
                       c.Text("MLReadMeDev") + "|" + c.Text("DownloadPath"), want);
         CreateDirectoryA(dpf.c_str(), nullptr);
     }
+    EXPECT_TRUE(PathExists(tooLong + "\\Wkstn.ini"));
+    sandbox.InstallPathValue().Set(sandbox.Path());
     EXPECT_EQ(sandbox.LogText(), "");
 }
 
-TEST_F(InitTest, OverLongValuesAreRefusedNotCutAndPackageListsBeyondThePathLimitGiveTheDefaults) {
+TEST_F(InitTest, OverLongValuesAreRefusedNotCut) {
     // Each on a new object, whose log stays where it found it; nothing is written.
     auto refused = [&](const std::string& mapped, const std::string& label, const std::string& install = "") {
         Probe c;
@@ -274,25 +280,12 @@ TEST_F(InitTest, OverLongValuesAreRefusedNotCutAndPackageListsBeyondThePathLimit
     };
     refused(sandbox / std::string(300, 'm'), "MappedScriptServer");  // longer than a path buffer
     // Exactly 260 characters fit; Orvan.ini beside them would not.
-    const std::string full = sandbox.Path() + "\\" + std::string(259 - sandbox.Path().size(), 's');
-    refused(full, "szORVANPath");
-    RemoveTree(full);
+    refused(sandbox.Path() + "\\" + std::string(259 - sandbox.Path().size(), 's'), "szORVANPath");
     dos.Set("C:\\" + std::string(252, 'd') + "\\\\");  // "\Pellar" would not fit
     refused(server, "szDOSPath");
     dos.Set(local);
     refused(server, "szWKSTNPath", "C:\\" + std::string(250, 'i'));  // no room for "\Wkstn.ini"
     EXPECT_FALSE(PathExists(wkstn) || PathExists(server));
-
-    // 240 characters leave room for "\Wkstn.ini" but not for "\Pellar\OVMLSInstall.inf".
-    const std::string install = sandbox.Path() + "\\" + std::string(239 - sandbox.Path().size(), 'p');
-    ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
-    sandbox.InstallPathValue().Set(install);
-    Probe c;
-    SetServer(c, server);
-    ASSERT_EQ(c->Init(), S_OK);
-    EXPECT_EQ(c.Text("MLReadMe") + "|" + c.Text("MLReadMeDev") + "|" + c.Text("CachedMLVersion"), "MLReadMe.txt|MLReadMeDev.txt|");
-    EXPECT_TRUE(PathExists(install + "\\Wkstn.ini"));
-    sandbox.InstallPathValue().Set(sandbox.Path());
 }
 
 TEST_F(InitTest, NoMoreThanTheThresholdFreeOnAnyDriveInvolvedFailsTheCall) {
@@ -304,13 +297,11 @@ TEST_F(InitTest, NoMoreThanTheThresholdFreeOnAnyDriveInvolvedFailsTheCall) {
     const std::string smallServer = dir + "\\srv", smallOrvan = smallServer + "\\Orvan.ini", smallInstall = dir + "\\inst";
     struct Remove { std::string dir; ~Remove() { RemoveTree(dir); } } remove{dir};
     ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr) && CreateDirectoryA(smallInstall.c_str(), nullptr));
-    auto freeBytes = [&] {
-        ULARGE_INTEGER bytes{};
-        return GetDiskFreeSpaceExA(root.c_str(), &bytes, nullptr, nullptr) ? bytes.QuadPart : 0;
-    };
+    ULARGE_INTEGER bytes{};
+    auto freeBytes = [&] { return GetDiskFreeSpaceExA(root.c_str(), &bytes, nullptr, nullptr) ? bytes.QuadPart : 0; };
     auto fillTo = [&](ULONGLONG target) {
         DeleteFileA((dir + "\\filler.bin").c_str());
-        if (freeBytes() >= target) WriteFileText(dir + "\\filler.bin", std::string(static_cast<size_t>(freeBytes() - target), '\0'));
+        WriteFileText(dir + "\\filler.bin", std::string(static_cast<size_t>(freeBytes() - std::min(target, freeBytes())), '\0'));
         return freeBytes() == target;
     };
     ASSERT_TRUE(fillTo(31 * 4096));  // 126976 bytes: not more than 128000
@@ -349,17 +340,17 @@ TEST_F(InitDoubleByteCodePage, MeasuresInBytesAndKeepsTrailBackslashes) {
     if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932";
     {  // 150 characters, 300 bytes: short as a BSTR, too long as a path buffer.
         Probe c;
-        ASSERT_EQ(c->SetScriptServer(ov::BStr((Wide(sandbox.Path()) + L"\\" + std::wstring(150, L'\x8868')).c_str()).Get()), S_OK);
+        SetServer(c, sandbox.Path() + "\\" + Narrow(ov::BStr(std::wstring(150, L'\x8868').c_str()).Get()));
         ExpectFails(c, kTooLong, "MappedScriptServer: Length Invalid\r\n");
         EXPECT_FALSE(PathExists(wkstn));
     }
     // 60 such characters fit, and come back unchanged.
     Probe c;
-    const std::wstring fits = Wide(sandbox.Path()) + L"\\" + std::wstring(60, L'\x8868');
-    ASSERT_EQ(c->SetScriptServer(ov::BStr(fits.c_str()).Get()), S_OK);
+    const std::string fits = sandbox.Path() + "\\" + Narrow(ov::BStr(std::wstring(60, L'\x8868').c_str()).Get());
+    SetServer(c, fits);
     ASSERT_EQ(c->Init(), S_OK);
-    EXPECT_EQ(Wide(c.Text("ServerPath")), fits);
-    EXPECT_NE(GetFileAttributesW((fits + L"\\Orvan.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(c.Text("ServerPath"), fits);
+    EXPECT_TRUE(PathExists(fits + "\\Orvan.ini"));
     // The DOS path keeps a last character whose second byte is a backslash.
     const std::string narrowLocal = Narrow(ov::BStr((Wide(local) + L"\\a\x8868").c_str()).Get());
     ASSERT_EQ(narrowLocal.back(), '\\');
@@ -391,12 +382,11 @@ TEST_F(InitTest, ScriptServerCompleteOnlyWhenWkstnIniNamesAServerWithOrvanIniEls
     EXPECT_TRUE(PathExists(server + "\\Other.ini"));
     // Without ServerPath: "\Orvan.ini" on the current drive.
     OutsidePathsGuard outside({"C:\\Orvan.ini"}, sandbox.Path());
-    DeleteFileA("C:\\Orvan.ini");
-    WriteFileText(wkstn, "[Workstation]\r\n");
-    EXPECT_EQ(ask(), "0 0 gone");
-    WriteFileText("C:\\Orvan.ini", "");
-    WriteFileText(wkstn, "[Workstation]\r\n");
-    EXPECT_EQ(ask(), "0 1 kept");
+    for (const char* want : {"0 0 gone", "0 1 kept"}) {
+        WriteFileText(wkstn, "[Workstation]\r\n");
+        EXPECT_EQ(ask(), want);
+        WriteFileText("C:\\Orvan.ini", "");
+    }
     EXPECT_EQ(sandbox.LogText(), "");
     EXPECT_EQ(c->ScriptServerSetupComplete(nullptr), E_POINTER);
     // An unreadable install path is a failure logged without box; nothing is deleted on the way.
@@ -411,14 +401,11 @@ TEST_F(InitTest, ScriptServerCompleteOnlyWhenWkstnIniNamesAServerWithOrvanIniEls
 TEST_F(InitTest, SetScriptServerStoresACopyUpToTheFirstNullCharacter) {
     Probe c;
     EXPECT_EQ(c.MappedScriptServer(), nullptr);
-    ov::BStr first(L"\\\\files\\scripts");
-    ASSERT_EQ(c->SetScriptServer(first.Get()), S_OK);
-    EXPECT_NE(c.MappedScriptServer(), first.Get());
-    EXPECT_EQ(FieldText(c.MappedScriptServer()), "\\\\files\\scripts");
-    ASSERT_EQ(c->SetScriptServer(ov::BStr::Attach(SysAllocStringLen(L"S:\\a\0tail", 9)).Get()), S_OK);
-    EXPECT_EQ(FieldText(c.MappedScriptServer()), "S:\\a");  // its length too: Narrow takes the whole BSTR
-    ASSERT_EQ(c->SetScriptServer(ov::BStr(L"").Get()), S_OK);
-    EXPECT_EQ(FieldText(c.MappedScriptServer()), "");  // empty, not null
-    ASSERT_EQ(c->SetScriptServer(nullptr), S_OK);
-    EXPECT_EQ(c.MappedScriptServer(), nullptr);
+    ov::BStr share(L"\\\\files\\scripts"), embedded = ov::BStr::Attach(SysAllocStringLen(L"S:\\a\0tail", 9)), empty(L"");
+    for (const auto& [in, want] : std::vector<std::pair<BSTR, std::string>>{
+             {share.Get(), "\\\\files\\scripts"}, {embedded.Get(), "S:\\a"}, {empty.Get(), ""}, {nullptr, "<null>"}}) {
+        ASSERT_EQ(c->SetScriptServer(in), S_OK);
+        // Its length too: Narrow takes the whole BSTR. Empty is not null.
+        EXPECT_TRUE(FieldText(c.MappedScriptServer()) == want && (!in || c.MappedScriptServer() != in)) << want;
+    }
 }
