@@ -15,17 +15,12 @@ namespace {
 
 class FileOpsTest : public ::testing::Test {
 protected:
-    HRESULT Copy(const std::wstring& name, const std::wstring& from, const std::wstring& to) {
-        return control->CopyFile(ov::BStr(name.c_str()).Get(), ov::BStr(from.c_str()).Get(), ov::BStr(to.c_str()).Get());
-    }
     HRESULT Copy(const std::string& name, const std::string& from, const std::string& to) {
-        return Copy(Wide(name), Wide(from), Wide(to));
+        return control->CopyFile(Text(name).Get(), Text(from).Get(), Text(to).Get());
     }
-    HRESULT MakeDir(const std::wstring& path) { return control->CreateDir(ov::BStr(path.c_str()).Get()); }
-    HRESULT MakeDir(const std::string& path) { return MakeDir(Wide(path)); }
-    HRESULT FreeSpace(const std::wstring& drive, ULONG* out) {
-        return control->GetFreeDiskSpace(ov::BStr(drive.c_str()).Get(), out);
-    }
+    HRESULT MakeDir(const std::string& path) { return control->CreateDir(Text(path).Get()); }
+    HRESULT FreeSpace(const std::string& drive, ULONG* out) { return control->GetFreeDiskSpace(Text(drive).Get(), out); }
+    static ov::BStr Text(const std::string& s) { return ov::BStr::FromAnsi(s.c_str()); }
     // Each record's tail ends with its own of these pieces, and each showed a box.
     void ExpectReports(const std::vector<std::string>& pieces) {
         const auto log = LogOf(sandbox);
@@ -101,15 +96,15 @@ TEST_F(FileOpsTest, EmptyOrOverlongArgumentsNameTheirLabelAndEachFailureThePathT
         {[&] { return Copy("a.txt", "C:\\", std::string(256, 'x')); }, E_INVALIDARG, "bstrDestDir: Length Invalid\r\n"},
         {[&] { return MakeDir(""); }, E_INVALIDARG, "bstrDirPath: Length Invalid\r\n"},
         {[&] { return MakeDir(std::string(261, 'x')); }, E_INVALIDARG, "bstrDirPath: Length Invalid\r\n"},
-        {[&] { return FreeSpace(L"", &space); }, E_INVALIDARG, "bstrDrive: Length Invalid\r\n"},
-        {[&] { return FreeSpace(std::wstring(261, L'C'), &space); }, E_INVALIDARG, "bstrDrive: Length Invalid\r\n"},
+        {[&] { return FreeSpace("", &space); }, E_INVALIDARG, "bstrDrive: Length Invalid\r\n"},
+        {[&] { return FreeSpace(std::string(261, 'C'), &space); }, E_INVALIDARG, "bstrDrive: Length Invalid\r\n"},
         {[&] { return Copy("gone.txt", src, dst); }, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
          "szFileName: gone.txt\r\nszSourceDir: " + src + "\\gone.txt\r\nszDestDir: " + dst + "\\gone.txt\r\n"},
         {[&] { return MakeDir(sandbox / "file\\sub\\leaf"); }, 0, "szDirPath: " + (sandbox / "file\\sub") + "\r\n"},
         {[&] { return MakeDir(sandbox / "file\\leaf"); }, 0, "szDirPath: " + (sandbox / "file\\leaf") + "\r\n"},
         {[&] { return MakeDir("\\share\\dir"); }, 0, "szDirPath: \r\n"},              // the empty first prefix
         {[&] { return MakeDir("Q:\\nodrive\\x"); }, 0, "szDirPath: Q:\\nodrive\r\n"},  // a root is never created
-        {[&] { return FreeSpace(L"Q", &space); }, 0, "szDrive: Q:\\\r\n"},
+        {[&] { return FreeSpace("Q", &space); }, 0, "szDrive: Q:\\\r\n"},
     };
     std::vector<std::string> reports;
     for (size_t i = 0; i < std::size(rows); ++i) {
@@ -125,7 +120,7 @@ TEST_F(FileOpsTest, FreeSpaceUsesTheFirstLetterAndSaturatesAndIsExactOnASmallDri
     ULARGE_INTEGER free;
     ULONG space = 0;
     ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", nullptr, nullptr, &free));
-    for (const wchar_t* drive : {L"c", L"C:", L"C:\\some\\dir"}) {
+    for (const char* drive : {"c", "C:", "C:\\some\\dir"}) {
         ASSERT_EQ(FreeSpace(drive, &space), S_OK);
         if (free.QuadPart > 0xFFFFFFFFull) { EXPECT_EQ(space, 0xFFFFFFFFu); }
     }
@@ -133,7 +128,7 @@ TEST_F(FileOpsTest, FreeSpaceUsesTheFirstLetterAndSaturatesAndIsExactOnASmallDri
     const char* small = std::getenv("OV_SMALL_DRIVE");
     if (!small) GTEST_SKIP() << "no small drive mounted (scripts/test.sh mounts one as root)";
     ASSERT_TRUE(GetDiskFreeSpaceExA((std::string(small) + "\\").c_str(), nullptr, nullptr, &free));
-    ASSERT_EQ(FreeSpace(Wide(small), &space), S_OK);
+    ASSERT_EQ(FreeSpace(small, &space), S_OK);
     EXPECT_TRUE(space == free.QuadPart && space < 1024u * 1024u) << space;
 }
 
@@ -154,34 +149,33 @@ protected:
     void SetUp() override {
         if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932";
     }
-    const std::wstring root = Wide(sandbox.Path()), trailBackslash = L"\x8868";
+    static std::string Ansi(const std::wstring& w) { return Narrow(ov::BStr(w.c_str()).Get()); }
 };
 
 TEST_F(DoubleByteCodePage, CreateDirAndCopyDoNotSplitACharacterAtItsTrailByte) {
-    const std::wstring name = L"a" + trailBackslash, path = root + L"\\" + name + L"\\sub";
-    ASSERT_EQ(MakeDir(path), S_OK);
-    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::string name = "a" + Ansi(L"\x8868"), dir = sandbox / name;
+    ASSERT_EQ(MakeDir(dir + "\\sub"), S_OK);
+    EXPECT_TRUE(PathExists(dir + "\\sub"));
     // Nothing was made from half a character (such as a directory "a").
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((root + L"\\a*").c_str(), &fd);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(fd.cFileName == name && !FindNextFileW(h, &fd));
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((sandbox / "a*").c_str(), &fd);
+    EXPECT_TRUE(h != INVALID_HANDLE_VALUE && fd.cFileName == name && !FindNextFileA(h, &fd));
     FindClose(h);
     // The separator is added after a trail backslash.
-    CloseHandle(CreateFileW((root + L"\\" + name + L"\\b.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    EXPECT_EQ(Copy(L"b.txt", root + L"\\" + name, root), S_OK);
-    EXPECT_NE(GetFileAttributesW((root + L"\\b.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    WriteFileText(dir + "\\b.txt", "b");
+    EXPECT_EQ(Copy("b.txt", dir, sandbox.Path()), S_OK);
+    EXPECT_EQ(ReadFileText(sandbox / "b.txt"), "b");
     EXPECT_TRUE(responder.Shown().empty());
 }
 
 TEST_F(DoubleByteCodePage, TextThatGrowsPastTheBufferIsRefused) {
     // 200 characters pass a count of characters but take 400 bytes once converted.
-    const std::wstring longPath = root + L"\\" + std::wstring(200, L'\x3042');
-    const std::wstring fits = L"C" + std::wstring(129, L'\x3042'), tooBig = fits + L"\x3042";  // 259, 261 bytes
+    const std::string longPath = sandbox / Ansi(std::wstring(200, L'\x3042')), kana = Ansi(L"\x3042");
+    const std::string fits = "C" + Ansi(std::wstring(129, L'\x3042')), tooBig = fits + kana;  // 259, 261 bytes
     ULONG space = 5;
     EXPECT_EQ(MakeDir(longPath), E_INVALIDARG);
-    EXPECT_EQ(Copy(L"a.txt", longPath, root), E_INVALIDARG);
-    EXPECT_EQ(Copy(L"a.txt", root, longPath), E_INVALIDARG);
+    EXPECT_EQ(Copy("a.txt", longPath, sandbox.Path()), E_INVALIDARG);
+    EXPECT_EQ(Copy("a.txt", sandbox.Path(), longPath), E_INVALIDARG);
     EXPECT_EQ(FreeSpace(fits, &space), S_OK);
     space = 5;
     EXPECT_EQ(FreeSpace(tooBig, &space), E_INVALIDARG);

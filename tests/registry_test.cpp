@@ -26,35 +26,28 @@ struct ModulePathsGuard {
 TEST(RegistryInstallPath, FillsTheBufferOnlyFromAValueThatIsThereAndFits) {
     InstallSandbox sandbox;
     const std::string before = std::string("previous\0", 9) + std::string(MAX_PATH + 31, '#');
-    DWORD lastError = 0;
-    // ReadInstallPath on a copy of `before`, given MAX_PATH bytes of it: the text read, or "unchanged".
-    auto read = [&](HRESULT expected) {
-        std::string buf = before;
-        SetLastError(ERROR_SUCCESS);
-        const HRESULT hr = ov::ReadInstallPath(&buf[0], MAX_PATH);
-        lastError = GetLastError();
-        EXPECT_EQ(hr, expected);
-        EXPECT_EQ(buf.substr(MAX_PATH), before.substr(MAX_PATH));
-        return buf == before ? std::string("unchanged") : std::string(buf.c_str());
-    };
-    EXPECT_EQ(read(S_OK), sandbox.Path());
-    // 259 characters and the terminator fill the 260 bytes exactly; one more does not fit.
     const std::string longest = "C:\\" + std::string(256, 'i'), bytes(MAX_PATH + 1, 'b');
-    sandbox.InstallPathValue().Set(longest);
-    EXPECT_EQ(read(S_OK), longest);
-    sandbox.InstallPathValue().Set(longest + "i");
-    EXPECT_EQ(read(S_OK), "unchanged");
-    // Stored without terminator, and no zero byte after it either: the text still ends inside.
-    for (DWORD type : {REG_SZ, REG_BINARY}) {
-        sandbox.InstallPathValue().SetBytes(bytes.data(), MAX_PATH, type);
-        const std::string got = read(S_OK);
-        EXPECT_TRUE(got.size() < MAX_PATH && got == std::string(got.size(), 'b')) << type << ": " << got;
+    std::string buf;
+    // Rows: the value's type (REG_NONE: removed), its bytes, and what a buffer of 260 then holds.
+    for (const auto& [type, stored, size, want] : std::vector<std::tuple<DWORD, std::string, DWORD, std::string>>{
+             {REG_SZ, longest, 260, longest},               // 259 characters and the terminator fill it
+             {REG_SZ, longest + "i", 261, "unchanged"},     // one more does not fit
+             {REG_SZ, bytes, 260, bytes.substr(2)},         // no terminator, no zero byte after it
+             {REG_BINARY, bytes, 260, bytes.substr(2)},
+             {REG_NONE, "", 0, "unchanged"}}) {             // the key without the value
+        if (type == REG_NONE) sandbox.InstallPathValue().Remove();
+        else sandbox.InstallPathValue().SetBytes(stored.data(), size, type);
+        buf = before;
+        EXPECT_EQ(ov::ReadInstallPath(&buf[0], MAX_PATH), S_OK) << size;
+        EXPECT_EQ(buf.substr(MAX_PATH), before.substr(MAX_PATH)) << size;
+        EXPECT_EQ(buf == before ? "unchanged" : std::string(buf.c_str()), want) << size;
     }
-    sandbox.InstallPathValue().Remove();
-    EXPECT_EQ(read(S_OK), "unchanged");  // the key without the value
     sandbox.RemoveOrvantaKey();
-    EXPECT_EQ(read(E_FAIL), "unchanged");
-    EXPECT_EQ(lastError, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));  // what callers report
+    buf = before;
+    SetLastError(ERROR_SUCCESS);
+    const HRESULT hr = ov::ReadInstallPath(&buf[0], MAX_PATH);
+    const DWORD lastError = GetLastError();  // what callers report
+    EXPECT_TRUE(hr == E_FAIL && lastError == ERROR_FILE_NOT_FOUND && buf == before) << lastError;
 }
 
 TEST(RegistryValue, ReadsUpTo260CharactersAndReportsEachRefusalOrFailureWithoutABox) {

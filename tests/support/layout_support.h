@@ -66,27 +66,25 @@ inline bool EndsWithPieces(const std::string& tail, const std::string& pieces) {
 
 // Paths outside the sandbox (on the prefix's C: drive) that a test may create or change: those
 // that were absent are removed at the end, in reverse order, and files get their old content
-// back. With a directory, it is also the current one until the end, so that paths beginning
-// with a backslash lie on its drive.
+// back. The sandbox is the current directory until then, so that paths beginning with a
+// backslash lie on C: too.
 class OutsidePathsGuard {
 public:
-    explicit OutsidePathsGuard(const std::vector<std::string>& paths, const std::string& currentDir = "") {
+    OutsidePathsGuard(const std::vector<std::string>& paths, const InstallSandbox& sandbox) {
         GetCurrentDirectoryA(sizeof oldDir_, oldDir_);
-        if (!currentDir.empty()) SetCurrentDirectoryA(currentDir.c_str());
-        for (const auto& p : paths) {
-            if (!PathExists(p)) absent_.insert(absent_.begin(), p);
-            else if (!(GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) saved_.push_back({p, ReadFileText(p)});
-        }
+        SetCurrentDirectoryA(sandbox.Path().c_str());
+        for (const auto& p : paths) saved_.insert(saved_.begin(), {p, PathExists(p) ? ReadFileText(p) : "<absent>"});
     }
     ~OutsidePathsGuard() {
-        for (const auto& f : saved_) WriteFileText(f.first, f.second);
-        for (const auto& p : absent_) RemoveTree(p), DeleteFileA(p.c_str());
+        for (const auto& [path, text] : saved_) {
+            if (text == "<absent>") RemoveTree(path), DeleteFileA(path.c_str());
+            else if (!(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) WriteFileText(path, text);
+        }
         SetCurrentDirectoryA(oldDir_);
     }
 
 private:
     char oldDir_[MAX_PATH + 1] = {};
-    std::vector<std::string> absent_;
     std::vector<std::pair<std::string, std::string>> saved_;
 };
 

@@ -269,17 +269,14 @@ private:
         GetWindowTextA(hwnd, buf, sizeof buf);
         return buf;
     }
-    // Under Wine the hook also sees windows of other processes: only our own count. Activation
-    // comes before the window's own initialisation: look at it once its modal loop runs.
+    // Under Wine the hook also sees windows of other processes: only our own count, each once
+    // (a property marks it). Activation comes before the window's own initialisation: look at
+    // it once its modal loop runs.
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
         HWND hwnd = reinterpret_cast<HWND>(wParam);
-        auto& seen = current_->seen_;
         if (code == HCBT_ACTIVATE && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() &&
-            !(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && std::count(seen.begin(), seen.end(), hwnd) == 0) {
-            seen.push_back(hwnd);
+            !(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && !GetPropA(hwnd, "ovtest") && SetPropA(hwnd, "ovtest", hwnd))
             SetTimer(hwnd, 1, 1, OnTimer);
-        }
-        if (code == HCBT_DESTROYWND) seen.erase(std::remove(seen.begin(), seen.end(), hwnd), seen.end());
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
     static void CALLBACK OnTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) {
@@ -300,7 +297,6 @@ private:
     HHOOK hook_ = nullptr;
     std::function<void()> onShown_;
     std::vector<ShownWindow> shown_;
-    std::vector<HWND> seen_;
 };
 
 }  // namespace ovtest
