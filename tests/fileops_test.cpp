@@ -1,5 +1,5 @@
-// CopyFile, CreateDir and GetFreeDiskSpace through the registered control, on real files; and
-// once more in a double-byte ANSI code page.
+// CopyFile, CreateDir and GetFreeDiskSpace through the registered control on real files, also in
+// a double-byte ANSI code page.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,7 +19,7 @@ protected:
         return control->CopyFile(Text(name).Get(), Text(from).Get(), Text(to).Get());
     }
     HRESULT MakeDir(const std::string& path) { return control->CreateDir(Text(path).Get()); }
-    HRESULT FreeSpace(const std::string& drive, ULONG* out) { return control->GetFreeDiskSpace(Text(drive).Get(), out); }
+    HRESULT FreeSpace(const std::string& drive, ULONG* to) { return control->GetFreeDiskSpace(Text(drive).Get(), to); }
     static ov::BStr Text(const std::string& s) { return ov::BStr::FromAnsi(s.c_str()); }
     // Each record's tail ends with its own of these pieces, and each showed a box.
     void ExpectReports(const std::vector<std::string>& pieces) {
@@ -33,15 +33,6 @@ protected:
     DialogResponder responder;
     ov::ComPtr<IOVCustInst> control = CreateControl();
 };
-
-// Nested directories inside base until the path is exactly `length` characters long.
-std::string DirOfLength(std::string dir, size_t length) {
-    while (dir.size() < length) {
-        dir += "\\" + std::string(std::min<size_t>(60, length - dir.size() - 1), 'd');
-        if (length - dir.size() == 1) dir.back() = 'e', dir += "e";  // never leave a 1-char gap
-    }
-    return dir;
-}
 
 }  // namespace
 
@@ -64,9 +55,10 @@ TEST_F(FileOpsTest, CopyAddsTheSeparatorOnlyWhereMissingOverwritesAndCreateDirMa
 }
 
 TEST_F(FileOpsTest, CopyLengthLimitsCountTheNameWithEachDirectory) {
-    // Within the platform's path limit the copy goes through.
-    const std::string name = std::string(56, 'f') + ".txt", shortDir = DirOfLength(sandbox.Path(), 198);
-    const std::string copyDir = shortDir.substr(0, shortDir.size() - 1) + "c", dir = DirOfLength(sandbox.Path(), 200);
+    // Within the platform's path limit (directories of 198 characters, and 60) the copy goes through.
+    const std::string name = std::string(56, 'f') + ".txt";
+    const std::string shortDir = sandbox / std::string(197 - sandbox.Path().size(), 'd');
+    const std::string copyDir = shortDir.substr(0, shortDir.size() - 1) + "c", dir = shortDir + "dd";
     ASSERT_TRUE(MakeDir(shortDir) == S_OK && MakeDir(copyDir) == S_OK && MakeDir(dir) == S_OK);
     WriteFileText(shortDir + "\\" + name, "long");
     EXPECT_EQ(Copy(name, shortDir, copyDir), S_OK);
@@ -109,7 +101,7 @@ TEST_F(FileOpsTest, EmptyOrOverlongArgumentsNameTheirLabelAndEachFailureThePathT
     std::vector<std::string> reports;
     for (size_t i = 0; i < std::size(rows); ++i) {
         const HRESULT hr = rows[i].call();
-        EXPECT_TRUE(rows[i].hr ? hr == rows[i].hr : FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) << "row " << i;
+        EXPECT_TRUE(rows[i].hr ? hr == rows[i].hr : HRESULT_FACILITY(hr) == FACILITY_WIN32 && FAILED(hr)) << i;
         reports.push_back(rows[i].pieces);
     }
     ExpectReports(reports);
@@ -139,7 +131,7 @@ TEST(FreeBytes, ProductSaturatesInsteadOfWrapping) {
         {0x10000u, 0x10000u, 0x10000u, 0xFFFFFFFFu},           // 2^48
         {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu},  // past 64 bits
     };
-    for (const auto& r : rows) EXPECT_EQ(ov::FreeBytesSaturated(r[0], r[1], r[2]), r[3]) << r[0] << "x" << r[1] << "x" << r[2];
+    for (const auto& r : rows) EXPECT_EQ(ov::FreeBytesSaturated(r[0], r[1], r[2]), r[3]) << r[0] << " " << r[1];
 }
 
 // In code page 932 one character can take two bytes, and a trail byte can equal a backslash

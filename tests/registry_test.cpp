@@ -1,5 +1,5 @@
-// The registry readers: ReadInstallPath, the control's ReadRegistryValue and its failure
-// reports, and what the control's construction makes of the install path.
+// The registry readers and their failure reports, and what the control's construction makes of the
+// install path.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -94,7 +94,7 @@ TEST(RegistryValue, ReadsUpTo260CharactersAndReportsEachRefusalOrFailureWithoutA
     for (const auto& [k, n, out, hr, label] : rows) {
         const char* text = "untouched";
         EXPECT_EQ(control->ReadRegistryValue(k, n, out, &text), hr) << label;
-        told.push_back({hr, label + text + "\r\n"});
+        told.push_back({hr, AsStored(SystemMessage(hr)) + label + text + "\r\n"});
     }
     EXPECT_TRUE(value == held.Get() && Narrow(held.Get()) == "keep me" && !none);  // neither freed nor changed
     EXPECT_EQ(control->ReadRegistryValue(noKey.Get(), name.Get(), &none, nullptr), notFound);  // the text is optional
@@ -103,8 +103,7 @@ TEST(RegistryValue, ReadsUpTo260CharactersAndReportsEachRefusalOrFailureWithoutA
     ASSERT_EQ(log.size(), told.size());
     for (size_t i = 0; i < told.size(); ++i)
         EXPECT_EQ(log[i].file + " " + log[i].code + " " + log[i].tail,
-                  "OVCustInst " + HexCode(told[i].first) + " " + AsStored(SystemMessage(told[i].first)) + told[i].second)
-            << "row " << i;
+                  "OVCustInst " + HexCode(told[i].first) + " " + told[i].second) << "row " << i;
     EXPECT_TRUE(responder.Shown().empty());
 }
 

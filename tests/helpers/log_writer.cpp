@@ -12,7 +12,9 @@ int main(int argc, char** argv) {
     ov::OVCILog log;
     HANDLE go = argc == 4 ? OpenEventA(SYNCHRONIZE, FALSE, argv[3]) : nullptr;
     if (!log.LogEnabled || !go || WaitForSingleObject(go, 60000) != WAIT_OBJECT_0) return 3;
-    for (int i = 0, count = std::atoi(argv[2]); i < count; ++i)
-        log.ReportError(E_INVALIDARG, "tests\\log_writer", i, 0, "Writer: ", argv[1], "Index: ", std::to_string(i).c_str(), "END");
+    for (int i = 0, count = std::atoi(argv[2]); i < count; ++i) {
+        const std::string index = std::to_string(i);
+        log.ReportError(E_INVALIDARG, "tests\\log_writer", i, 0, "Writer: ", argv[1], "Index: ", index.c_str(), "END");
+    }
     return 0;
 }

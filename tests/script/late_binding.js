@@ -17,7 +17,7 @@ try {
     check((e.number >>> 0) == 0x800700CE, "error " + (e.number >>> 0).toString(16) + " " + e.message);
 }
 // Wine's script host has no RegDelete: a value that was absent goes again with reg.exe.
-if (old === null) check(shell.Run("reg delete \"HKLM\\SOFTWARE\\Orvanta\" /v InstallPath /f", 0, true) == 0, "reg delete");
-else shell.RegWrite(value, old, "REG_SZ");
+if (old !== null) shell.RegWrite(value, old, "REG_SZ");
+else check(shell.Run("reg delete \"HKLM\\SOFTWARE\\Orvanta\" /v InstallPath /f", 0, true) == 0, "reg delete");
 WScript.Echo(failures == 0 ? "PASS" : failures + " failures");
 WScript.Quit(failures == 0 ? 0 : 1);

@@ -1,6 +1,5 @@
-// The one place that reaches into the control's own fields: a control object of this process
-// (built from the server's sources) with the fields that Init fills and the mapped server in
-// view, and what the tests of the install layout share.
+// The one place that reaches into the control's own fields (a control object of this process,
+// built from the server's sources), and what the tests of the install layout share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -57,17 +56,14 @@ inline std::vector<ParsedRecord> LogOf(const InstallSandbox& sandbox) {
     return log.records;
 }
 
-// A record's tail that ends with these whole pieces: they start it (a code without system
-// text has an empty reason) or follow the reason's own line end.
+// A record's tail ends with these whole pieces: after the reason's line end, or alone.
 inline bool EndsWithPieces(const std::string& tail, const std::string& pieces) {
     const size_t at = tail.size() - pieces.size();
     return tail.size() >= pieces.size() && tail.substr(at) == pieces && (at == 0 || tail[at - 1] == '\n');
 }
 
-// Paths outside the sandbox (on the prefix's C: drive) that a test may create or change: those
-// that were absent are removed at the end, in reverse order, and files get their old content
-// back. The sandbox is the current directory until then, so that paths beginning with a
-// backslash lie on C: too.
+// Paths outside the sandbox (on the prefix's C: drive) that a test may create or change: put
+// back at the end. Until then the sandbox is the current directory, so "\x" lies on C: too.
 class OutsidePathsGuard {
 public:
     OutsidePathsGuard(const std::vector<std::string>& paths, const InstallSandbox& sandbox) {

@@ -1,8 +1,8 @@
-// Shared pieces of the tests: the registered control and the table of its members, a
-// sandboxed install directory, files and registry values, the log read back, and the
-// answering of message boxes.
+// Shared pieces of the tests: the registered control and its members, a sandboxed install
+// directory, files and registry values, the log read back, and the answering of message boxes.
 #pragma once
 
+#include <process.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -46,22 +46,10 @@ inline std::string HexCode(HRESULT code) {  // as the record writes it
     return text;
 }
 
-inline HANDLE StartProcess(const std::string& commandLine) {  // null when it could not start
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::string cmd = commandLine;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
-}
-
 inline int RegisterServer(bool unregister = false) {  // regsvr32's exit code
-    HANDLE process = StartProcess(std::string("regsvr32.exe /s ") + (unregister ? "/u \"" : "\"") + DllPath() + "\"");
-    DWORD code = 1;
-    if (process && WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-    if (process) CloseHandle(process);
-    return static_cast<int>(code);
+    const std::string dll = "\"" + DllPath() + "\"";
+    return static_cast<int>(
+        _spawnlp(_P_WAIT, "regsvr32.exe", "regsvr32.exe", "/s", unregister ? "/u" : "/s", dll.c_str(), nullptr));
 }
 
 inline ov::ComPtr<IOVCustInst> CreateControl() {  // through the registry, by class id
@@ -143,12 +131,10 @@ inline void RemoveTree(const std::string& path) {
 // One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end.
 class RegistryValueGuard {
 public:
-    RegistryValueGuard(const std::string& subKey, const std::string& name) : subKey_(subKey), name_(name), data_(4096, '\0') {
-        ov::RegKey key;
-        DWORD size = static_cast<DWORD>(data_.size());
-        existed_ = !RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_QUERY_VALUE, key.Put()) &&
-                   !RegQueryValueExA(key.Get(), name_.c_str(), nullptr, &type_, reinterpret_cast<BYTE*>(&data_[0]), &size);
-        data_.resize(existed_ ? size : 0);
+    RegistryValueGuard(const std::string& subKey, const std::string& name) : subKey_(subKey), name_(name) {
+        DWORD size = sizeof buf_;
+        existed_ = !RegGetValueA(HKEY_LOCAL_MACHINE, subKey.c_str(), name.c_str(), RRF_RT_ANY, &type_, buf_, &size);
+        data_.assign(buf_, existed_ ? size : 0);
     }
     ~RegistryValueGuard() {
         if (existed_) SetBytes(data_.data(), static_cast<DWORD>(data_.size()), type_);
@@ -157,16 +143,19 @@ public:
     void Set(const std::string& value) { SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1)); }
     void SetBytes(const void* data, DWORD size, DWORD type = REG_SZ) {
         ov::RegKey key;
-        if (!RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(), nullptr))
+        if (!RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                             nullptr))
             RegSetValueExA(key.Get(), name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     }
     void Remove() {
         ov::RegKey key;
-        if (!RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_SET_VALUE, key.Put())) RegDeleteValueA(key.Get(), name_.c_str());
+        if (!RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_SET_VALUE, key.Put()))
+            RegDeleteValueA(key.Get(), name_.c_str());
     }
 
 private:
     std::string subKey_, name_, data_;
+    char buf_[4096];
     bool existed_ = false;
     DWORD type_ = 0;
 };
@@ -234,8 +223,8 @@ inline ParsedLog SplitLogRecords(const std::string& text) {
 
 inline std::string SystemMessage(HRESULT code) {  // the system's text for a code, or empty
     char* text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, static_cast<DWORD>(code), 0x0400, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD n = FormatMessageA(flags, nullptr, DWORD(code), 0x0400, reinterpret_cast<LPSTR>(&text), 0, nullptr);
     std::string out = (n && text) ? std::string(text, n) : std::string();
     LocalFree(text);
     return out;
@@ -269,13 +258,12 @@ private:
         GetWindowTextA(hwnd, buf, sizeof buf);
         return buf;
     }
-    // Under Wine the hook also sees windows of other processes: only our own count, each once
-    // (a property marks it). Activation comes before the window's own initialisation: look at
-    // it once its modal loop runs.
+    // Under Wine the hook sees other processes' windows too: only ours count, each once (marked by
+    // a property). Activation comes before the window's own set-up: look once its loop runs.
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
         HWND hwnd = reinterpret_cast<HWND>(wParam);
         if (code == HCBT_ACTIVATE && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() &&
-            !(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && !GetPropA(hwnd, "ovtest") && SetPropA(hwnd, "ovtest", hwnd))
+            !(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && !GetPropA(hwnd, "ov") && SetPropA(hwnd, "ov", hwnd))
             SetTimer(hwnd, 1, 1, OnTimer);
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
