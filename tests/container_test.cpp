@@ -77,12 +77,10 @@ TEST(ContainerExtent, StartsAtTwoInchesFollowsSetExtentAndPersistsThroughStreamA
     ASSERT_EQ(Query<IOleObject>(saved)->SetExtent(DVASPECT_CONTENT, &wanted), S_OK);
     // Saved to a stream, then with another extent to a storage, and loaded into other controls.
     ov::ComPtr<IStream> stream;
-    ov::ComPtr<ILockBytes> bytes;
     ov::ComPtr<IStorage> storage;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
-    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Put()), S_OK);
-    ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes.Get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                                           storage.Put()), S_OK);
+    ASSERT_EQ(StgCreateDocfile(nullptr, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE, 0,
+                               storage.Put()), S_OK);
     ASSERT_EQ(Query<IPersistStreamInit>(saved)->Save(stream.Get(), TRUE), S_OK);
     ASSERT_EQ(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr), S_OK);
     ASSERT_EQ(Query<IOleObject>(saved)->SetExtent(DVASPECT_CONTENT, &other), S_OK);

@@ -60,12 +60,10 @@ TEST(RegistryValue, ReadsUpTo260CharactersAndReportsEachRefusalOrFailureWithoutA
     // The value's text, "null" when none was stored; the error text is left alone on success.
     auto read = [&](const std::string& stored, DWORD size, DWORD type) {
         guard.SetBytes(stored.data(), size, type);
-        BSTR value = nullptr;
+        ov::BStr value;
         const char* text = "untouched";
-        EXPECT_EQ(control->ReadRegistryValue(key.Get(), name.Get(), &value, &text), S_OK);
-        const std::string got = (value ? Narrow(value) : "null") + " " + text;
-        SysFreeString(value);
-        return got;
+        EXPECT_EQ(control->ReadRegistryValue(key.Get(), name.Get(), value.Put(), &text), S_OK);
+        return (value.Get() ? Narrow(value.Get()) : "null") + " " + text;
     };
     const std::string v259(259, 'v'), b261(261, 'b');
     EXPECT_EQ(read(v259, 260, REG_SZ), v259 + " untouched");

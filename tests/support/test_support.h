@@ -47,9 +47,11 @@ inline std::string HexCode(HRESULT code) {  // as the record writes it
 }
 
 inline int RegisterServer(bool unregister = false) {  // regsvr32's exit code
+    char exe[MAX_PATH];
+    const std::string tool = std::string(exe, GetSystemDirectoryA(exe, MAX_PATH)) + "\\regsvr32.exe";
     const std::string dll = "\"" + DllPath() + "\"";
-    return static_cast<int>(
-        _spawnlp(_P_WAIT, "regsvr32.exe", "regsvr32.exe", "/s", unregister ? "/u" : "/s", dll.c_str(), nullptr));
+    const char* mode = unregister ? "/u" : "/s";
+    return static_cast<int>(_spawnl(_P_WAIT, tool.c_str(), tool.c_str(), "/s", mode, dll.c_str(), nullptr));
 }
 
 inline ov::ComPtr<IOVCustInst> CreateControl() {  // through the registry, by class id
