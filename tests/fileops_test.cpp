@@ -1,11 +1,13 @@
-// CopyFile, CreateDir and GetFreeDiskSpace through the registered control, on real files.
+// CopyFile, CreateDir and GetFreeDiskSpace through the registered control on real files, also in
+// a double-byte ANSI code page.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <tuple>
 
 #include "fileops/free_space.h"
-#include "support/dialog_responder.h"
-#include "support/test_support.h"
+#include "support/layout_support.h"
 
 using namespace ovtest;
 
@@ -13,231 +15,163 @@ namespace {
 
 class FileOpsTest : public ::testing::Test {
 protected:
-    void SetUp() override { control_ = CreateControl(); }
-
     HRESULT Copy(const std::string& name, const std::string& from, const std::string& to) {
-        ov::BStr n(Wide(name).c_str()), f(Wide(from).c_str()), t(Wide(to).c_str());
-        return control_->CopyFile(n.Get(), f.Get(), t.Get());
+        return control->CopyFile(Text(name).Get(), Text(from).Get(), Text(to).Get());
     }
-    HRESULT MakeDir(const std::string& path) {
-        ov::BStr p(Wide(path).c_str());
-        return control_->CreateDir(p.Get());
+    HRESULT MakeDir(const std::string& path) { return control->CreateDir(Text(path).Get()); }
+    HRESULT FreeSpace(const std::string& drive, ULONG* to) { return control->GetFreeDiskSpace(Text(drive).Get(), to); }
+    static ov::BStr Text(const std::string& s) { return ov::BStr::FromAnsi(s.c_str()); }
+    // Each record's tail ends with its own of these pieces, and each showed a box.
+    void ExpectReports(const std::vector<std::string>& pieces) {
+        const auto log = LogOf(sandbox);
+        ASSERT_EQ(log.size(), pieces.size()) << sandbox.LogText();
+        for (size_t i = 0; i < pieces.size(); ++i) EXPECT_TRUE(EndsWithPieces(log[i].tail, pieces[i])) << log[i].tail;
+        EXPECT_EQ(responder.Shown().size(), pieces.size());
     }
-    HRESULT FreeSpace(const std::string& drive, ULONG* out) {
-        ov::BStr d(Wide(drive).c_str());
-        return control_->GetFreeDiskSpace(d.Get(), out);
-    }
-    // The one message box expected, with its reason line.
-    void ExpectOneBox(const std::string& reasonPart) {
-        ASSERT_EQ(responder_.Shown().size(), 1u);
-        EXPECT_EQ(responder_.Shown()[0].title, "OVCustomInstall Error");
-        EXPECT_NE(responder_.Shown()[0].text.find(reasonPart), std::string::npos) << responder_.Shown()[0].text;
-    }
-    bool LogHas(const std::string& text) const { return sandbox_.LogText().find(text) != std::string::npos; }
 
-    InstallSandbox sandbox_;
-    DialogResponder responder_;
-    ov::ComPtr<IOVCustInst> control_;
+    InstallSandbox sandbox;
+    DialogResponder responder;
+    ov::ComPtr<IOVCustInst> control = CreateControl();
 };
-
-std::string FileNameOf(size_t length) {
-    std::string s(length - 4, 'f');
-    return s + ".txt";
-}
-
-// Nested directories inside base until the path is exactly `length` characters long.
-std::string DirOfLength(const std::string& base, size_t length) {
-    std::string dir = base;
-    while (dir.size() < length) {
-        size_t room = length - dir.size() - 1;
-        dir += "\\" + std::string(room > 60 ? 60 : room, 'd');
-        if (length - dir.size() == 1) dir.back() = 'e', dir += "e";  // never leave a 1-char gap
-    }
-    return dir.substr(0, length);
-}
 
 }  // namespace
 
-TEST_F(FileOpsTest, CopyAddsTheSeparatorOnlyWhereMissingAndOverwrites) {
-    std::string src = sandbox_ / "src", dst = sandbox_ / "dst";
+TEST_F(FileOpsTest, CopyAddsTheSeparatorOnlyWhereMissingOverwritesAndCreateDirMakesEveryParent) {
+    const std::string src = sandbox / "src", dst = sandbox / "dst", a = sandbox / "a";
     CreateDirectoryA(src.c_str(), nullptr);
     CreateDirectoryA(dst.c_str(), nullptr);
-    WriteFileText(src + "\\a.txt", "first");
-    ASSERT_EQ(Copy("a.txt", src, dst + "\\"), S_OK);
-    EXPECT_EQ(ReadFileText(dst + "\\a.txt"), "first");
-
-    WriteFileText(src + "\\a.txt", "second");
-    ASSERT_EQ(Copy("a.txt", src + "\\", dst), S_OK);
-    EXPECT_EQ(ReadFileText(dst + "\\a.txt"), "second");
-    EXPECT_TRUE(responder_.Shown().empty());
-    EXPECT_EQ(sandbox_.LogText(), "");
+    for (const auto& [text, from, to] : {std::tuple<const char*, std::string, std::string>{"first", src, dst + "\\"},
+                                         {"second", src + "\\", dst}}) {
+        WriteFileText(src + "\\a.txt", text);
+        ASSERT_EQ(Copy("a.txt", from, to), S_OK) << text;
+        EXPECT_EQ(ReadFileText(dst + "\\a.txt"), text);
+    }
+    // Again when present; with a trailing backslash; something that exists as a file is present.
+    for (const std::string& path : {a + "\\b\\c", a + "\\b\\c", a + "\\t\\u\\", src + "\\a.txt"}) {
+        ASSERT_EQ(MakeDir(path), S_OK) << path;
+        EXPECT_TRUE(PathExists(path)) << path;
+    }
+    EXPECT_TRUE(responder.Shown().empty() && sandbox.LogText().empty());
 }
 
-TEST_F(FileOpsTest, CopyLengthLimitsCountNameWithEachDirectory) {
-    // Within the platform's path limit the copy goes through.
-    std::string shortDir = DirOfLength(sandbox_.Path(), 198);
-    ASSERT_EQ(MakeDir(shortDir), S_OK);
-    std::string name = FileNameOf(60);
+TEST_F(FileOpsTest, CopyLengthLimitsCountTheNameWithEachDirectory) {
+    // Within the platform's path limit (directories of 198 characters, and 60) the copy goes through.
+    const std::string name = std::string(56, 'f') + ".txt";
+    const std::string shortDir = sandbox / std::string(197 - sandbox.Path().size(), 'd');
+    const std::string copyDir = shortDir.substr(0, shortDir.size() - 1) + "c", dir = shortDir + "dd";
+    ASSERT_TRUE(MakeDir(shortDir) == S_OK && MakeDir(copyDir) == S_OK && MakeDir(dir) == S_OK);
     WriteFileText(shortDir + "\\" + name, "long");
-    std::string copyDir = shortDir.substr(0, shortDir.size() - 1) + "c";
-    ASSERT_EQ(MakeDir(copyDir), S_OK);
     EXPECT_EQ(Copy(name, shortDir, copyDir), S_OK);
     EXPECT_EQ(ReadFileText(copyDir + "\\" + name), "long");
-    EXPECT_TRUE(responder_.Shown().empty());
-
     // 200 + 60 = 260 passes the length checks; the joined 261-character path is the
     // platform's to refuse, and is reported with the full texts, not as a bad argument.
-    std::string dir = DirOfLength(sandbox_.Path(), 200);
-    ASSERT_EQ(dir.size(), 200u);
     EXPECT_EQ(Copy(name, dir, dir), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
-    EXPECT_FALSE(LogHas("Length Invalid"));
-    EXPECT_TRUE(LogHas("szSourceDir: " + dir + "\\" + name + "\r\n"));
-
     // 200 + 61 fails on the source directory before the (empty) destination is looked at.
-    responder_.Clear();
-    EXPECT_EQ(Copy(FileNameOf(61), dir, ""), E_INVALIDARG);
-    ExpectOneBox("");
-    EXPECT_TRUE(LogHas("bstrSourceDir: Length Invalid\r\n"));
-    EXPECT_FALSE(LogHas("bstrDestDir: "));
+    EXPECT_EQ(Copy(name + "x", dir, ""), E_INVALIDARG);
+    ExpectReports({"szSourceDir: " + dir + "\\" + name + "\r\nszDestDir: " + dir + "\\" + name + "\r\n",
+                   "bstrSourceDir: Length Invalid\r\n"});
 }
 
-TEST_F(FileOpsTest, EmptyOrOverlongArgumentsNameTheirLabel) {
+TEST_F(FileOpsTest, EmptyOrOverlongArgumentsNameTheirLabelAndEachFailureThePathThatFailed) {
+    WriteFileText(sandbox / "file", "x");
     ULONG space = 7;
-    struct Case {
-        HRESULT hr;
-        const char* label;
-    } cases[] = {
-        {Copy("", "C:\\", "C:\\"), "bstrFileName: "},
-        {Copy(std::string(261, 'x'), "C:\\", "C:\\"), "bstrFileName: "},
-        {Copy("a.txt", "", "C:\\"), "bstrSourceDir: "},
-        {Copy("a.txt", "C:\\", ""), "bstrDestDir: "},
-        {Copy("a.txt", "C:\\", std::string(256, 'x')), "bstrDestDir: "},
-        {MakeDir(""), "bstrDirPath: "},
-        {MakeDir(std::string(261, 'x')), "bstrDirPath: "},
-        {FreeSpace("", &space), "bstrDrive: "},
-        {FreeSpace(std::string(261, 'C'), &space), "bstrDrive: "},
+    const std::string src = sandbox.Path(), dst = sandbox / "dst";
+    const struct {
+        std::function<HRESULT()> call;
+        HRESULT hr;  // 0: any error of the platform's
+        std::string pieces;
+    } rows[] = {
+        {[&] { return Copy("", "C:\\", "C:\\"); }, E_INVALIDARG, "bstrFileName: Length Invalid\r\n"},
+        {[&] { return Copy(std::string(261, 'x'), "C:\\", "C:\\"); }, E_INVALIDARG, "bstrFileName: Length Invalid\r\n"},
+        {[&] { return Copy("a.txt", "", "C:\\"); }, E_INVALIDARG, "bstrSourceDir: Length Invalid\r\n"},
+        {[&] { return Copy("a.txt", "C:\\", ""); }, E_INVALIDARG, "bstrDestDir: Length Invalid\r\n"},
+        {[&] { return Copy("a.txt", "C:\\", std::string(256, 'x')); }, E_INVALIDARG, "bstrDestDir: Length Invalid\r\n"},
+        {[&] { return MakeDir(""); }, E_INVALIDARG, "bstrDirPath: Length Invalid\r\n"},
+        {[&] { return MakeDir(std::string(261, 'x')); }, E_INVALIDARG, "bstrDirPath: Length Invalid\r\n"},
+        {[&] { return FreeSpace("", &space); }, E_INVALIDARG, "bstrDrive: Length Invalid\r\n"},
+        {[&] { return FreeSpace(std::string(261, 'C'), &space); }, E_INVALIDARG, "bstrDrive: Length Invalid\r\n"},
+        {[&] { return Copy("gone.txt", src, dst); }, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+         "szFileName: gone.txt\r\nszSourceDir: " + src + "\\gone.txt\r\nszDestDir: " + dst + "\\gone.txt\r\n"},
+        {[&] { return MakeDir(sandbox / "file\\sub\\leaf"); }, 0, "szDirPath: " + (sandbox / "file\\sub") + "\r\n"},
+        {[&] { return MakeDir(sandbox / "file\\leaf"); }, 0, "szDirPath: " + (sandbox / "file\\leaf") + "\r\n"},
+        {[&] { return MakeDir("\\share\\dir"); }, 0, "szDirPath: \r\n"},              // the empty first prefix
+        {[&] { return MakeDir("Q:\\nodrive\\x"); }, 0, "szDirPath: Q:\\nodrive\r\n"},  // a root is never created
+        {[&] { return FreeSpace("Q", &space); }, 0, "szDrive: Q:\\\r\n"},
     };
-    std::string log = sandbox_.LogText();
-    size_t at = 0;
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.hr, E_INVALIDARG) << c.label;
-        // Records appear in call order, each with its label and "Length Invalid".
-        size_t found = log.find(std::string(c.label) + "Length Invalid\r\n", at);
-        EXPECT_NE(found, std::string::npos) << c.label;
-        if (found != std::string::npos) at = found + 1;
+    std::vector<std::string> reports;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const HRESULT hr = rows[i].call();
+        EXPECT_TRUE(rows[i].hr ? hr == rows[i].hr : HRESULT_FACILITY(hr) == FACILITY_WIN32 && FAILED(hr)) << i;
+        reports.push_back(rows[i].pieces);
     }
-    EXPECT_EQ(responder_.Shown().size(), std::size(cases));
+    ExpectReports(reports);
     EXPECT_EQ(space, 7u);
 }
 
-TEST_F(FileOpsTest, CopyOfMissingSourceReportsTheThreeFullPaths) {
-    std::string src = sandbox_.Path(), dst = sandbox_ / "dst";
-    EXPECT_EQ(Copy("gone.txt", src, dst), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    ExpectOneBox("");
-    EXPECT_TRUE(LogHas("HRESULT: 80070002\r\n"));
-    EXPECT_TRUE(LogHas("szFileName: gone.txt\r\nszSourceDir: " + src + "\\gone.txt\r\nszDestDir: " + dst +
-                       "\\gone.txt\r\n"));
-}
-
-TEST_F(FileOpsTest, CreateDirMakesEveryMissingParentAndIsQuietWhenPresent) {
-    std::string a = sandbox_ / "a";
-    CreateDirectoryA(a.c_str(), nullptr);
-    ASSERT_EQ(MakeDir(a + "\\b\\c"), S_OK);
-    EXPECT_TRUE(GetFileAttributesA((a + "\\b\\c").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(MakeDir(a + "\\b\\c"), S_OK);
-    // A trailing backslash creates the last component too.
-    ASSERT_EQ(MakeDir(a + "\\t\\u\\"), S_OK);
-    EXPECT_TRUE(PathExists(a + "\\t\\u"));
-    // Something that exists as a file counts as present.
-    WriteFileText(a + "\\file", "x");
-    EXPECT_EQ(MakeDir(a + "\\file"), S_OK);
-    EXPECT_TRUE(responder_.Shown().empty());
-    EXPECT_EQ(sandbox_.LogText(), "");
-}
-
-TEST_F(FileOpsTest, CreateDirReportsTheComponentThatFailed) {
-    // A file in the way of an intermediate directory: that prefix is reported.
-    WriteFileText(sandbox_ / "file", "x");
-    std::string blocked = sandbox_ / "file\\sub\\leaf";
-    HRESULT hr = MakeDir(blocked);
-    EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
-    ExpectOneBox("");
-    EXPECT_TRUE(LogHas("szDirPath: " + (sandbox_ / "file\\sub") + "\r\n"));
-
-    // A leading backslash fails at once on the empty prefix.
-    responder_.Clear();
-    EXPECT_TRUE(FAILED(MakeDir("\\share\\dir")));
-    ExpectOneBox("");
-    EXPECT_TRUE(LogHas("szDirPath: \r\n"));
-}
-
-TEST_F(FileOpsTest, CreateDirOnAMissingDriveReportsTheFirstMissingPrefix) {
-    HRESULT hr = MakeDir("Q:\\nodrive\\x");
-    EXPECT_TRUE(FAILED(hr));
-    // The root "Q:\" is never created; the first prefix tried is "Q:\nodrive".
-    EXPECT_TRUE(LogHas("szDirPath: Q:\\nodrive\r\n"));
-}
-
-TEST_F(FileOpsTest, CreateDirReportsTheWholePathWhenOnlyTheLastComponentFails) {
-    // Every prefix exists (one of them as a file), so only the final creation fails.
-    WriteFileText(sandbox_ / "file", "x");
-    std::string path = sandbox_ / "file\\leaf";
-    HRESULT hr = MakeDir(path);
-    EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
-    ExpectOneBox("");
-    EXPECT_TRUE(LogHas("szDirPath: " + path + "\r\n"));
-}
-
-TEST_F(FileOpsTest, FreeSpaceUsesTheFirstLetterAndSaturates) {
-    ULARGE_INTEGER avail, total, free;
-    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &avail, &total, &free));
-    ULONG a = 0, b = 0, c = 0;
-    ASSERT_EQ(FreeSpace("c", &a), S_OK);
-    ASSERT_EQ(FreeSpace("C:", &b), S_OK);
-    ASSERT_EQ(FreeSpace("C:\\some\\dir", &c), S_OK);
-    if (free.QuadPart <= 0xFFFFFFFFull) GTEST_SKIP() << "drive C: has 4 GiB or less free";
-    EXPECT_EQ(a, 0xFFFFFFFFu);
-    EXPECT_EQ(b, 0xFFFFFFFFu);
-    EXPECT_EQ(c, 0xFFFFFFFFu);
-    EXPECT_TRUE(responder_.Shown().empty());
-}
-
-TEST_F(FileOpsTest, FreeSpaceOfAMissingDriveLeavesTheResultAlone) {
-    ULONG space = 12345;
-    HRESULT hr = FreeSpace("Q", &space);
-    EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
-    EXPECT_EQ(space, 12345u);
-    ExpectOneBox("");
-    EXPECT_TRUE(LogHas("szDrive: Q:\\\r\n"));
-}
-
-TEST_F(FileOpsTest, FreeSpaceOfASmallDriveIsExact) {
-    const char* drive = std::getenv("OV_SMALL_DRIVE");
-    if (!drive) GTEST_SKIP() << "no small drive mounted (scripts/test.sh mounts one as root)";
-    ULARGE_INTEGER avail, total, free;
-    ASSERT_TRUE(GetDiskFreeSpaceExA((std::string(drive) + "\\").c_str(), &avail, &total, &free));
+TEST_F(FileOpsTest, FreeSpaceUsesTheFirstLetterAndSaturatesAndIsExactOnASmallDrive) {
+    ULARGE_INTEGER free;
     ULONG space = 0;
-    ASSERT_EQ(FreeSpace(drive, &space), S_OK);
-    EXPECT_EQ(space, free.QuadPart);
-    EXPECT_LT(space, 1024u * 1024u);
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", nullptr, nullptr, &free));
+    for (const char* drive : {"c", "C:", "C:\\some\\dir"}) {
+        ASSERT_EQ(FreeSpace(drive, &space), S_OK);
+        if (free.QuadPart > 0xFFFFFFFFull) { EXPECT_EQ(space, 0xFFFFFFFFu); }
+    }
+    EXPECT_TRUE(responder.Shown().empty());
+    const char* small = std::getenv("OV_SMALL_DRIVE");
+    if (!small) GTEST_SKIP() << "no small drive mounted (scripts/test.sh mounts one as root)";
+    ASSERT_TRUE(GetDiskFreeSpaceExA((std::string(small) + "\\").c_str(), nullptr, nullptr, &free));
+    ASSERT_EQ(FreeSpace(small, &space), S_OK);
+    EXPECT_TRUE(space == free.QuadPart && space < 1024u * 1024u) << space;
 }
 
 TEST(FreeBytes, ProductSaturatesInsteadOfWrapping) {
-    EXPECT_EQ(ov::FreeBytesSaturated(8, 512, 10), 40960u);
-    EXPECT_EQ(ov::FreeBytesSaturated(1, 1, 0xFFFFFFFFu), 0xFFFFFFFFu);
-    EXPECT_EQ(ov::FreeBytesSaturated(2, 0x80000000u, 1), 0xFFFFFFFFu);      // 2^32 exactly
-    EXPECT_EQ(ov::FreeBytesSaturated(0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu), 0xFFFFFFFFu);  // past 64 bits
-    EXPECT_EQ(ov::FreeBytesSaturated(0x10000u, 0x10000u, 0x10000u), 0xFFFFFFFFu);  // 2^48
-    EXPECT_EQ(ov::FreeBytesSaturated(0, 512, 100), 0u);
+    const std::uint32_t rows[][4] = {
+        {8, 512, 10, 40960}, {0, 512, 100, 0}, {1, 1, 0xFFFFFFFFu, 0xFFFFFFFFu},
+        {2, 0x80000000u, 1, 0xFFFFFFFFu},                      // 2^32 exactly
+        {0x10000u, 0x10000u, 0x10000u, 0xFFFFFFFFu},           // 2^48
+        {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu},  // past 64 bits
+    };
+    for (const auto& r : rows) EXPECT_EQ(ov::FreeBytesSaturated(r[0], r[1], r[2]), r[3]) << r[0] << " " << r[1];
 }
 
-TEST(FreeBytes, ThresholdIsMoreThan128000BytesNot128KiB) {
-    EXPECT_FALSE(ov::EnoughSpace(0));
-    EXPECT_FALSE(ov::EnoughSpace(128000));
-    EXPECT_TRUE(ov::EnoughSpace(128001));
-    EXPECT_TRUE(ov::EnoughSpace(131071));
-    EXPECT_TRUE(ov::EnoughSpace(0xFFFFFFFFu));
+// In code page 932 one character can take two bytes, and a trail byte can equal a backslash
+// (U+8868 is 0x95 0x5C). ctest runs these with LC_ALL=ja_JP.UTF-8; elsewhere they skip.
+class DoubleByteCodePage : public FileOpsTest {
+protected:
+    void SetUp() override {
+        if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932";
+    }
+    static std::string Ansi(const std::wstring& w) { return Narrow(ov::BStr(w.c_str()).Get()); }
+};
+
+TEST_F(DoubleByteCodePage, CreateDirAndCopyDoNotSplitACharacterAtItsTrailByte) {
+    const std::string name = "a" + Ansi(L"\x8868"), dir = sandbox / name;
+    ASSERT_EQ(MakeDir(dir + "\\sub"), S_OK);
+    EXPECT_TRUE(PathExists(dir + "\\sub"));
+    // Nothing was made from half a character (such as a directory "a").
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((sandbox / "a*").c_str(), &fd);
+    EXPECT_TRUE(h != INVALID_HANDLE_VALUE && fd.cFileName == name && !FindNextFileA(h, &fd));
+    FindClose(h);
+    // The separator is added after a trail backslash.
+    WriteFileText(dir + "\\b.txt", "b");
+    EXPECT_EQ(Copy("b.txt", dir, sandbox.Path()), S_OK);
+    EXPECT_EQ(ReadFileText(sandbox / "b.txt"), "b");
+    EXPECT_TRUE(responder.Shown().empty());
+}
+
+TEST_F(DoubleByteCodePage, TextThatGrowsPastTheBufferIsRefused) {
+    // 200 characters pass a count of characters but take 400 bytes once converted.
+    const std::string longPath = sandbox / Ansi(std::wstring(200, L'\x3042')), kana = Ansi(L"\x3042");
+    const std::string fits = "C" + Ansi(std::wstring(129, L'\x3042')), tooBig = fits + kana;  // 259, 261 bytes
+    ULONG space = 5;
+    EXPECT_EQ(MakeDir(longPath), E_INVALIDARG);
+    EXPECT_EQ(Copy("a.txt", longPath, sandbox.Path()), E_INVALIDARG);
+    EXPECT_EQ(Copy("a.txt", sandbox.Path(), longPath), E_INVALIDARG);
+    EXPECT_EQ(FreeSpace(fits, &space), S_OK);
+    space = 5;
+    EXPECT_EQ(FreeSpace(tooBig, &space), E_INVALIDARG);
+    EXPECT_EQ(space, 5u);
+    ExpectReports({"bstrDirPath: Length Invalid\r\n", "bstrSourceDir: Length Invalid\r\n",
+                   "bstrDestDir: Length Invalid\r\n", "bstrDrive: Length Invalid\r\n"});
 }

@@ -1,6 +1,8 @@
 // What the module gives back or falls back on, seen from a process of its own.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/test_support.h"
 
 using namespace ovtest;
@@ -20,7 +22,11 @@ TEST(Module, LateBindingWorksWithoutTheRegisteredTypeLibrary) {
                   "try { var c = new ActiveXObject('OVCustInstSrv.OVCustInst');\n"
                   "  WScript.Quit(c.ServerPath === '' && c.GetFreeDiskSpace('C') > 0 ? 0 : 1);\n"
                   "} catch (e) { WScript.Echo(e.number); WScript.Quit(2); }\n");
-    const int rc = RunProcess("cscript.exe //nologo \"" + script + "\"");
+    char cscript[MAX_PATH] = {};
+    GetSystemDirectoryA(cscript, MAX_PATH);
+    std::strcat(cscript, "\\cscript.exe");
+    const std::string quoted = "\"" + script + "\"";
+    const int rc = static_cast<int>(_spawnl(_P_WAIT, cscript, cscript, "//nologo", quoted.c_str(), nullptr));
     DeleteFileA(script.c_str());
     ASSERT_EQ(RegisterServer(), 0);
     EXPECT_EQ(rc, 0) << "1: wrong answers, 2: the script caught an error";

@@ -1,73 +1,55 @@
-// Pieces shared by the tests of the install layout: a control whose fields the test can see,
-// log reading, and paths outside the sandbox that a test may create.
+// The one place that reaches into the control's own fields (a control object of this process,
+// built from the server's sources), and what the tests of the install layout share.
 #pragma once
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "control/OVCustInst.h"
-#include "support/log_records.h"
 #include "support/test_support.h"
 
 namespace ovtest {
-namespace layout {
-
-using FieldRef = std::pair<std::string, ov::BStr ov::Layout::*>;
-
-// The control class with its fields in view. Built from the same sources as the server
-// module, so the fields that no property hands out can be checked too.
-class VisibleFields : public ov::OVCustInst {
-public:
-    using ov::OVCustInst::MappedScriptServer;
-    using ov::OVCustInst::layout;
-    // The nineteen fields that Init fills, by name.
-    static const std::vector<FieldRef>& InitFields() {
-        using V = ov::Layout;
-        static const std::vector<FieldRef> fields = {
-            {"WindowsDir", &V::WindowsDir}, {"DownloadPath", &V::DownloadPath},
-            {"CachedMLVersion", &V::CachedMLVersion}, {"MLReadMe", &V::MLReadMe},
-            {"CachedMLDVersion", &V::CachedMLDVersion}, {"MLReadMeDev", &V::MLReadMeDev},
-            {"ServerPath", &V::ServerPath}, {"LocalPLORVANPath", &V::LocalPLORVANPath},
-            {"LocalNWXORVANPath", &V::LocalNWXORVANPath}, {"AppsPath", &V::AppsPath},
-            {"ScriptingPath", &V::ScriptingPath}, {"ProductionPath", &V::ProductionPath},
-            {"FilePath", &V::FilePath}, {"BitmapPath", &V::BitmapPath}, {"BackupPath", &V::BackupPath},
-            {"DevelopPath", &V::DevelopPath}, {"HelpPath", &V::HelpPath},
-            {"InstalledMLVersion", &V::InstalledMLVersion}, {"InstalledMLDVersion", &V::InstalledMLDVersion},
-        };
-        return fields;
-    }
-};
 
 // A field's text, or "<null>" for a null BSTR.
 inline std::string FieldText(BSTR b) { return b ? Narrow(b) : std::string("<null>"); }
-inline std::string FieldText(const ov::BStr& b) { return FieldText(b.Get()); }
 
-// One live object of that class, held by a reference of the test's.
 class Probe {
-public:
-    Probe() : obj_(new ov::ComObject<VisibleFields>()) { obj_->AddRef(); }
-    ~Probe() { obj_->Release(); }
-    Probe(const Probe&) = delete;
-    Probe& operator=(const Probe&) = delete;
+    struct Visible : ov::OVCustInst {
+        // The nineteen fields that Init fills, by name: where each points and what it says.
+        std::map<std::string, std::pair<const void*, std::string>> Snapshot() const {
+            std::map<std::string, std::pair<const void*, std::string>> out;
+            const ov::Layout& l = layout;
+            for (const auto& [name, field] : std::map<std::string, BSTR>{
+                     {"WindowsDir", l.WindowsDir.Get()}, {"DownloadPath", l.DownloadPath.Get()},
+                     {"CachedMLVersion", l.CachedMLVersion.Get()}, {"MLReadMe", l.MLReadMe.Get()},
+                     {"CachedMLDVersion", l.CachedMLDVersion.Get()}, {"MLReadMeDev", l.MLReadMeDev.Get()},
+                     {"ServerPath", l.ServerPath.Get()}, {"LocalPLORVANPath", l.LocalPLORVANPath.Get()},
+                     {"LocalNWXORVANPath", l.LocalNWXORVANPath.Get()}, {"AppsPath", l.AppsPath.Get()},
+                     {"ScriptingPath", l.ScriptingPath.Get()}, {"ProductionPath", l.ProductionPath.Get()},
+                     {"FilePath", l.FilePath.Get()}, {"BitmapPath", l.BitmapPath.Get()},
+                     {"BackupPath", l.BackupPath.Get()}, {"DevelopPath", l.DevelopPath.Get()},
+                     {"HelpPath", l.HelpPath.Get()}, {"InstalledMLVersion", l.InstalledMLVersion.Get()},
+                     {"InstalledMLDVersion", l.InstalledMLDVersion.Get()}})
+                out[name] = {field, FieldText(field)};
+            return out;
+        }
+        BSTR Mapped() const { return MappedScriptServer.Get(); }
+    };
 
-    IOVCustInst* operator->() const { return obj_; }
-    VisibleFields& Fields() const { return *obj_; }
-    // One of the InitFields by name.
-    BSTR Field(const std::string& name) const {
-        for (const FieldRef& f : VisibleFields::InitFields())
-            if (f.first == name) return (obj_->layout.*f.second).Get();
-        throw std::invalid_argument(name);
-    }
-    std::string Text(const std::string& name) const { return FieldText(Field(name)); }
+public:
+    Probe() : obj_(new ov::ComObject<Visible>()) { obj_->AddRef(); }
+    ~Probe() { obj_->Release(); }
+    ov::OVCustInst* operator->() const { return obj_; }
+    std::map<std::string, std::pair<const void*, std::string>> Snapshot() const { return obj_->Snapshot(); }
+    std::string Text(const std::string& name) const { return Snapshot().at(name).second; }
+    BSTR MappedScriptServer() const { return obj_->Mapped(); }
 
 private:
-    ov::ComObject<VisibleFields>* obj_;
+    ov::ComObject<Visible>* obj_;
 };
 
 // The records of OVCILog.txt, each checked for its layout; tail holds what follows "Reason:  ".
@@ -78,46 +60,32 @@ inline std::vector<ParsedRecord> LogOf(const InstallSandbox& sandbox) {
     return log.records;
 }
 
-// A record's tail that ends with these whole pieces: they start it (a code without system
-// text has an empty reason) or follow the reason's own line end.
+// A record's tail ends with these whole pieces: after the reason's line end, or alone.
 inline bool EndsWithPieces(const std::string& tail, const std::string& pieces) {
-    if (tail.size() < pieces.size() || tail.compare(tail.size() - pieces.size(), pieces.size(), pieces)) return false;
-    size_t at = tail.size() - pieces.size();
-    return at == 0 || tail[at - 1] == '\n';
+    const size_t at = tail.size() - pieces.size();
+    return tail.size() >= pieces.size() && tail.substr(at) == pieces && (at == 0 || tail[at - 1] == '\n');
 }
 
-// Paths outside the sandbox (in the prefix's C: drive, shared with other tests) that a test
-// may create or change: at the end, those that were absent are removed (in reverse order),
-// and files that existed get their old content back. With a directory, it is also the
-// current one until the end, so that paths beginning with a backslash lie on its drive.
+// Paths outside the sandbox (on the prefix's C: drive) that a test may create or change: put
+// back at the end. Until then the sandbox is the current directory, so "\x" lies on C: too.
 class OutsidePathsGuard {
 public:
-    explicit OutsidePathsGuard(std::vector<std::string> paths, const std::string& currentDir = "") {
+    OutsidePathsGuard(const std::vector<std::string>& paths, const InstallSandbox& sandbox) {
         GetCurrentDirectoryA(sizeof oldDir_, oldDir_);
-        if (!currentDir.empty()) SetCurrentDirectoryA(currentDir.c_str());
-        for (auto& p : paths) {
-            DWORD attrs = GetFileAttributesA(p.c_str());
-            if (attrs == INVALID_FILE_ATTRIBUTES) absent_.push_back(p);
-            else if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) saved_.push_back({p, ReadFileText(p)});
-        }
+        SetCurrentDirectoryA(sandbox.Path().c_str());
+        for (const auto& p : paths) saved_.insert(saved_.begin(), {p, PathExists(p) ? ReadFileText(p) : "<absent>"});
     }
     ~OutsidePathsGuard() {
-        for (auto& f : saved_) WriteFileText(f.first, f.second);
-        for (auto it = absent_.rbegin(); it != absent_.rend(); ++it) {
-            DWORD attrs = GetFileAttributesA(it->c_str());
-            if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) RemoveTree(*it);
-            else DeleteFileA(it->c_str());
+        for (const auto& [path, text] : saved_) {
+            if (text == "<absent>") RemoveTree(path), DeleteFileA(path.c_str());
+            else if (!(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) WriteFileText(path, text);
         }
         SetCurrentDirectoryA(oldDir_);
     }
-    OutsidePathsGuard(const OutsidePathsGuard&) = delete;
-    OutsidePathsGuard& operator=(const OutsidePathsGuard&) = delete;
 
 private:
     char oldDir_[MAX_PATH + 1] = {};
-    std::vector<std::string> absent_;
     std::vector<std::pair<std::string, std::string>> saved_;
 };
 
-}  // namespace layout
 }  // namespace ovtest

@@ -1,29 +1,21 @@
 // Every test process registers the module first, so any test can run alone.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "test_support.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    // The double-byte suites only mean something in code page 932; ctest runs them in a
-    // process of their own with a Japanese locale (tests/CMakeLists.txt), which must take.
+    // The double-byte suites only mean something in code page 932; ctest runs them in a process
+    // of their own with a Japanese locale (tests/CMakeLists.txt), which must take.
     const char* expectAcp = std::getenv("OV_EXPECT_ACP");
-    if (expectAcp && static_cast<UINT>(std::atoi(expectAcp)) != GetACP()) {
-        std::fprintf(stderr, "the ANSI code page is %u, not %s: is the locale installed?\n", GetACP(), expectAcp);
-        return 1;
-    }
-    if (GetACP() != 932 && ::testing::GTEST_FLAG(filter) == "*")
-        ::testing::GTEST_FLAG(filter) = "-*DoubleByteCodePage.*";
-    if (!::testing::GTEST_FLAG(list_tests)) {
-        int rc = ovtest::RegisterServer();
-        if (rc != 0) {
-            std::fprintf(stderr, "registering %s failed: %d\n", ovtest::DllPath().c_str(), rc);
-            return 1;
-        }
-    }
-    ovtest::ComApartment apartment;
+    if (expectAcp && static_cast<UINT>(std::atoi(expectAcp)) != GetACP())
+        return std::fprintf(stderr, "the ANSI code page is %u, not %s: no such locale?\n", GetACP(), expectAcp), 1;
+    auto& filter = ::testing::GTEST_FLAG(filter);
+    if (GetACP() != 932 && filter == "*") filter = "-*DoubleByteCodePage.*";
+    if (!::testing::GTEST_FLAG(list_tests) && ovtest::RegisterServer() != 0)
+        return std::fprintf(stderr, "registering %s failed\n", ovtest::DllPath().c_str()), 1;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // a single-threaded apartment, as a container's
     return RUN_ALL_TESTS();
 }

@@ -1,98 +1,292 @@
-// Shared pieces of the tests: the registered control, a sandboxed install directory, and
-// small conversions.
+// Shared pieces of the tests: the registered control and its members, a sandboxed install
+// directory, files and registry values, the log read back, and the answering of message boxes.
 #pragma once
 
+#include <process.h>
 #include <windows.h>
 
-#include <map>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "control/ovcustinst_idl.h"
 #include "framework/unique_any.h"
 
 namespace ovtest {
 
-// The module under test and the tests' source folder, as Windows paths.
-std::string DllPath();
-std::string TestsDir();
+inline std::string DllPath() {  // the module under test, as a Windows path
+    std::string s = OV_DLL_FWD;
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
 
-std::wstring Wide(const std::string& s);
-std::string Narrow(BSTR s);
+inline std::wstring Wide(const std::string& s) {
+    std::wstring w(s.size() + 1, L'\0');
+    w.resize(MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &w[0], static_cast<int>(w.size())));
+    return w;
+}
 
-// Runs a command line and returns its exit code (-1 when it could not start).
-int RunProcess(const std::string& commandLine);
-// regsvr32 /s on the module under test, or with /u.
-int RegisterServer();
-int UnregisterServer();
+inline std::string Narrow(BSTR s) {
+    const int len = static_cast<int>(SysStringLen(s));
+    std::string out(len * 4, '\0');
+    out.resize(len ? WideCharToMultiByte(CP_ACP, 0, s, len, &out[0], len * 4, nullptr, nullptr) : 0);
+    return out;
+}
 
-// A new control created through the registry by its class id.
-ov::ComPtr<IOVCustInst> CreateControl();
+inline std::string HexCode(HRESULT code) {  // as the record writes it
+    char text[16];
+    std::snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(code));
+    return text;
+}
 
-using Getter = HRESULT (STDMETHODCALLTYPE IOVCustInst::*)(BSTR*);
-// The sixteen properties that hand out a field of the control, by name.
-const std::map<std::string, Getter>& FieldGetters();
-// All eighteen properties: those sixteen, ConvertLogPath and ScriptingConversionPath.
-const std::map<std::string, Getter>& AllGetters();
+inline int RegisterServer(bool unregister = false) {  // regsvr32's exit code
+    char exe[MAX_PATH];
+    const std::string tool = std::string(exe, GetSystemDirectoryA(exe, MAX_PATH)) + "\\regsvr32.exe";
+    const std::string dll = "\"" + DllPath() + "\"";
+    const char* mode = unregister ? "/u" : "/s";
+    return static_cast<int>(_spawnl(_P_WAIT, tool.c_str(), tool.c_str(), "/s", mode, dll.c_str(), nullptr));
+}
 
-// An exported function of a loaded module, typed.
+inline ov::ComPtr<IOVCustInst> CreateControl() {  // through the registry, by class id
+    ov::ComPtr<IOVCustInst> p;
+    HRESULT hr = CoCreateInstance(CLSID_OVCustInst, nullptr, CLSCTX_INPROC_SERVER, IID_IOVCustInst, p.PutVoid());
+    if (FAILED(hr)) throw std::runtime_error("CoCreateInstance failed: " + HexCode(hr));
+    return p;
+}
+
 template <class Fn>
 Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// Text of a whole file, or empty when it cannot be read.
-std::string ReadFileText(const std::string& path);
-void WriteFileText(const std::string& path, const std::string& text);
-bool PathExists(const std::string& path);
-// Removes a directory tree.
-void RemoveTree(const std::string& path);
+inline HRESULT CanUnloadNow() {  // the loaded module's DllCanUnloadNow
+    auto fn = Export<HRESULT(STDAPICALLTYPE*)()>(GetModuleHandleA("OVCustInstSrv.dll"), "DllCanUnloadNow");
+    return fn ? fn() : E_UNEXPECTED;
+}
 
-// Remembers one registry value (or its absence) under HKEY_LOCAL_MACHINE and puts it back.
+// IOVCustInst as clients bind to it: each member's DISPID and vtable slot (0 to 6 belong to
+// IUnknown and IDispatch; DISPID 2 is not used), and the getter of each property.
+using Getter = HRESULT (STDMETHODCALLTYPE IOVCustInst::*)(BSTR*);
+struct Member {
+    const char* name;
+    DISPID id;
+    unsigned slot;
+    Getter get;
+};
+inline const std::vector<Member>& Members() {
+    using I = IOVCustInst;
+    static const std::vector<Member> members = {
+        {"CopyFile", 1, 7, nullptr},                        {"CopyOVCustomFilesFromINF", 3, 8, nullptr},
+        {"CreateDir", 4, 9, nullptr},                       {"InstallMLScripts", 5, 10, nullptr},
+        {"AppsPath", 6, 11, &I::get_AppsPath},              {"BackupPath", 7, 12, &I::get_BackupPath},
+        {"BitmapPath", 8, 13, &I::get_BitmapPath},          {"DevelopPath", 9, 14, &I::get_DevelopPath},
+        {"DownloadPath", 10, 15, &I::get_DownloadPath},     {"FilePath", 11, 16, &I::get_FilePath},
+        {"HelpPath", 12, 17, &I::get_HelpPath},             {"LocalNWXORVANPath", 13, 18, &I::get_LocalNWXORVANPath},
+        {"ProductionPath", 14, 19, &I::get_ProductionPath}, {"ScriptingPath", 15, 20, &I::get_ScriptingPath},
+        {"ServerPath", 16, 21, &I::get_ServerPath},         {"WindowsDir", 17, 22, &I::get_WindowsDir},
+        {"RunSEE", 18, 23, nullptr},                        {"Init", 19, 24, nullptr},
+        {"LocalPLORVANPath", 20, 25, &I::get_LocalPLORVANPath},
+        {"InstalledMLVersion", 21, 26, &I::get_InstalledMLVersion},
+        {"CachedMLVersion", 22, 27, &I::get_CachedMLVersion}, {"InstallSEditor", 23, 28, nullptr},
+        {"ConvertLogPath", 24, 29, &I::get_ConvertLogPath},
+        {"ScriptingConversionPath", 25, 30, &I::get_ScriptingConversionPath},
+        {"RunEditor", 26, 31, nullptr},                     {"MLReadMe", 27, 32, &I::get_MLReadMe},
+        {"GetFreeDiskSpace", 28, 33, nullptr},              {"InstallDevFiles", 29, 34, nullptr},
+        {"ScriptServerSetupComplete", 30, 35, nullptr},     {"SetScriptServer", 31, 36, nullptr},
+    };
+    return members;
+}
+
+inline std::string ReadFileText(const std::string& path) {  // empty when it cannot be read
+    std::ostringstream ss;
+    ss << std::ifstream(path, std::ios::binary).rdbuf();
+    return ss.str();
+}
+
+inline void WriteFileText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+inline void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd)) {
+        const std::string name = fd.cFileName, child = path + "\\" + name;
+        if (name == "." || name == "..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+    }
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    RemoveDirectoryA(path.c_str());
+}
+
+// One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end.
 class RegistryValueGuard {
 public:
-    RegistryValueGuard(const std::string& subKey, const std::string& name);
-    ~RegistryValueGuard();
-    RegistryValueGuard(const RegistryValueGuard&) = delete;
-    RegistryValueGuard& operator=(const RegistryValueGuard&) = delete;
-
-    void Set(const std::string& value);
-    void SetBytes(const void* data, DWORD size, DWORD type = REG_SZ);
-    void Remove();
+    RegistryValueGuard(const std::string& subKey, const std::string& name) : subKey_(subKey), name_(name) {
+        DWORD size = sizeof buf_;
+        existed_ = !RegGetValueA(HKEY_LOCAL_MACHINE, subKey.c_str(), name.c_str(), RRF_RT_ANY, &type_, buf_, &size);
+        data_.assign(buf_, existed_ ? size : 0);
+    }
+    ~RegistryValueGuard() {
+        if (existed_) SetBytes(data_.data(), static_cast<DWORD>(data_.size()), type_);
+        else Remove();
+    }
+    void Set(const std::string& value) { SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1)); }
+    void SetBytes(const void* data, DWORD size, DWORD type = REG_SZ) {
+        ov::RegKey key;
+        if (!RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                             nullptr))
+            RegSetValueExA(key.Get(), name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    }
+    void Remove() {
+        ov::RegKey key;
+        if (!RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_SET_VALUE, key.Put()))
+            RegDeleteValueA(key.Get(), name_.c_str());
+    }
 
 private:
-    std::string subKey_, name_;
+    std::string subKey_, name_, data_;
+    char buf_[4096];
     bool existed_ = false;
     DWORD type_ = 0;
-    std::string data_;
 };
 
 // A fresh install directory named by HKLM\SOFTWARE\Orvanta "InstallPath" for the test's
 // lifetime; the registry and the disk are put back afterwards.
 class InstallSandbox {
 public:
-    InstallSandbox();
-    ~InstallSandbox();
-    InstallSandbox(const InstallSandbox&) = delete;
-    InstallSandbox& operator=(const InstallSandbox&) = delete;
-
+    InstallSandbox() {
+        static unsigned counter = 0;
+        path_ = "C:\\ovtest\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "-" +
+                std::to_string(GetTickCount());
+        CreateDirectoryA("C:\\ovtest", nullptr);
+        CreateDirectoryA(path_.c_str(), nullptr);
+        installPath_.Set(path_);
+    }
+    ~InstallSandbox() { RemoveTree(path_); }
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& rel) const { return path_ + "\\" + rel; }
     std::string LogText() const { return ReadFileText(*this / "OVCILog.txt"); }
     RegistryValueGuard& InstallPathValue() { return installPath_; }
-    // Removes the whole "SOFTWARE\Orvanta" key until the sandbox ends.
-    void RemoveOrvantaKey();
+    // The whole key: the values that the tests change come back with their guards.
+    void RemoveOrvantaKey() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta"); }
 
 private:
     std::string path_;
-    RegistryValueGuard installPath_;
-    bool keyRemoved_ = false;
+    RegistryValueGuard installPath_{"SOFTWARE\\Orvanta", "InstallPath"};
 };
 
-// COM for the test's thread, in a single-threaded apartment like a container's.
-class ComApartment {
+// OVCILog.txt read back: each record's fixed lines taken apart, the rest kept as written.
+struct ParsedRecord {
+    SYSTEMTIME time{};
+    std::string file, line, code;  // the values of the "File:", "Line:" and "HRESULT:" lines
+    std::string tail;              // from "Reason:  " up to where the next record begins
+};
+struct ParsedLog {
+    std::string before;  // whatever precedes the first record
+    std::vector<ParsedRecord> records;
+    std::string error;  // which record did not parse; empty when all did
+};
+
+// Every record must start with its fixed lines exactly as written: numbers without leading
+// zeros, the code in upper-case hexadecimal, each line ended by CR LF.
+inline ParsedLog SplitLogRecords(const std::string& text) {
+    static const std::string start = "\r\nTime: (mm/dd/yy)   ";
+    static const std::regex head(
+        "\r\nTime: \\(mm/dd/yy\\)   ([1-9]\\d?)/([1-9]\\d?)/([1-9]\\d*)   ([1-9]?\\d):([1-9]?\\d):([1-9]?\\d) \r\n"
+        "File:    ([^\r\n]*)\r\nLine:    (-?[1-9]\\d*|0)\r\nHRESULT: ([1-9A-F][0-9A-F]*|0)\r\n(?=Reason:  )");
+    ParsedLog log;
+    size_t at = text.find(start);
+    log.before = text.substr(0, at);
+    for (std::smatch m; at != std::string::npos; at = text.find(start, at + 2)) {
+        if (!std::regex_search(text.begin() + at, text.end(), m, head, std::regex_constants::match_continuous)) {
+            log.error = "record " + std::to_string(log.records.size()) + " does not parse";
+            break;
+        }
+        const size_t next = text.find(start, at + 2), tail = at + m.length(0);
+        ParsedRecord r{{}, m[7], m[8], m[9], text.substr(tail, next == std::string::npos ? next : next - tail)};
+        WORD* fields[] = {&r.time.wMonth, &r.time.wDay, &r.time.wYear, &r.time.wHour, &r.time.wMinute, &r.time.wSecond};
+        for (int i = 0; i < 6; ++i) *fields[i] = static_cast<WORD>(std::stoi(m[i + 1]));
+        log.records.push_back(r);
+    }
+    return log;
+}
+
+inline std::string SystemMessage(HRESULT code) {  // the system's text for a code, or empty
+    char* text = nullptr;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD n = FormatMessageA(flags, nullptr, DWORD(code), 0x0400, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string out = (n && text) ? std::string(text, n) : std::string();
+    LocalFree(text);
+    return out;
+}
+
+// Text as a text-mode stream stores it: every line feed becomes CR LF.
+inline std::string AsStored(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
+
+// Answers every message box shown on the test's thread with OK through the live window, and
+// records what each one showed. onShown runs while each box is up.
+struct ShownWindow {
+    std::string title, text;
+    std::vector<std::string> buttons;  // the visible ones, in child order
+};
+class DialogResponder {
 public:
-    ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComApartment() { CoUninitialize(); }
+    explicit DialogResponder(std::function<void()> onShown = nullptr) : onShown_(std::move(onShown)) {
+        current_ = this;
+        hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    }
+    ~DialogResponder() {
+        UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    const std::vector<ShownWindow>& Shown() const { return shown_; }
+    void Clear() { shown_.clear(); }
+
+private:
+    static std::string Text(HWND hwnd) {
+        char buf[4096] = {};
+        GetWindowTextA(hwnd, buf, sizeof buf);
+        return buf;
+    }
+    // Under Wine the hook sees other processes' windows too: only ours count, each once (marked by
+    // a property). Activation comes before the window's own set-up: look once its loop runs.
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        if (code == HCBT_ACTIVATE && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() &&
+            !(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && !GetPropA(hwnd, "ov") && SetPropA(hwnd, "ov", hwnd))
+            SetTimer(hwnd, 1, 1, OnTimer);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static void CALLBACK OnTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+        KillTimer(hwnd, id);
+        ShownWindow w{Text(hwnd), "", {}};
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            char cls[64] = {};
+            GetClassNameA(c, cls, sizeof cls);
+            if (GetDlgCtrlID(c) == 0xFFFF) w.text = Text(c);  // a message box's text
+            if (!_stricmp(cls, "Button") && IsWindowVisible(c)) w.buttons.push_back(Text(c));
+        }
+        current_->shown_.push_back(w);
+        if (current_->onShown_) current_->onShown_();
+        PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+
+    static inline thread_local DialogResponder* current_ = nullptr;
+    HHOOK hook_ = nullptr;
+    std::function<void()> onShown_;
+    std::vector<ShownWindow> shown_;
 };
 
 }  // namespace ovtest
