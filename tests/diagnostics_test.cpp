@@ -65,7 +65,10 @@ TEST(DiagnosticsRecord, EachReportShowsItsBoxIfAskedThenAppendsItsRecordInTextMo
     ov::OVCILog log;
     ASSERT_EQ(log.LogEnabled, 1);
     std::vector<size_t> recordsWhileShown, boxRows;
-    DialogResponder responder([&] { recordsWhileShown.push_back(SplitLogRecords(sandbox.LogText()).records.size()); });
+    DialogResponder responder([&](HWND, const ShownWindow&) {
+        recordsWhileShown.push_back(SplitLogRecords(sandbox.LogText()).records.size());
+        return IDOK;
+    });
     SYSTEMTIME from, to;
     GetLocalTime(&from);
     for (size_t i = 0; i < std::size(rows); ++i) {

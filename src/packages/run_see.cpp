@@ -33,9 +33,11 @@ STDMETHODIMP OVCustInst::RunSEE(BSTR bstrSEEPath, BSTR bstrDestPath) {
         // The runtime joins the arguments with one blank: the package sees its own path, two
         // blanks, "/auto", a blank and the destination, nothing quoted.
         const char* const argv[] = {appPath, commandLine, nullptr};
-        errno = 0;  // a package that ran and ended below zero leaves no errno of its own
-        const auto exitCode = static_cast<std::int32_t>(_spawnv(_P_WAIT, appPath, argv));
-        if (exitCode < 0) {
+        const intptr_t result = _spawnv(_P_WAIT, appPath, argv);
+        // A package that ran and ended below zero leaves no errno of its own (the runtime may
+        // have left one while it searched): it counts as E_FAIL.
+        if (result != -1) errno = 0;
+        if (static_cast<std::int32_t>(result) < 0) {
             Report(ErrnoToHResult(), OV_HERE, Box::Shown, "szAppPath: ", appPath, "szCommandLine: ", commandLine);
         }
         // Whether the package did its work is told by its marker file, not by this result.

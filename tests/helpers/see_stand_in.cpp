@@ -3,6 +3,8 @@
 // its kind's marker there ("MLS*.exe": OVMLSOK.TMP, "MLD*.exe": OVMLDOK.TMP) and exits 0.
 // The environment variable OV_STAND_IN changes that: blank-separated "nomarker", "exit:N",
 // "sleep:MS" (before anything is written) and "crash".
+// Started as "ov_see_stand_in answer TITLE" it is no package: it waits up to 30 s for a
+// dialog of that title in another process and presses its OK button, for the script tests.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,7 +12,16 @@
 #include <cstring>
 #include <string>
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && !std::strcmp(argv[1], "answer")) {
+        for (int i = 0; i < 300; ++i, Sleep(100)) {
+            if (HWND dialog = FindWindowA("#32770", argv[2])) {
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                return 0;
+            }
+        }
+        return 1;
+    }
     char plan[512] = {};
     GetEnvironmentVariableA("OV_STAND_IN", plan, sizeof plan);
     bool marker = true, crash = false;

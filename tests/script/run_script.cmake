@@ -1,10 +1,11 @@
-# Registers the module and runs one JScript test under the script host. The script host
+# Registers the module and runs one JScript test under the script host, with the stand-in
+# package's path as its argument. The script host
 # exits 0 even when a script dies, so a test passes only when it printed its own "PASS".
 execute_process(COMMAND wine regsvr32 /s ${DLL} RESULT_VARIABLE reg)
 if(NOT reg EQUAL 0)
     message(FATAL_ERROR "regsvr32 failed: ${reg}")
 endif()
-execute_process(COMMAND wine cscript //nologo ${SCRIPT}
+execute_process(COMMAND wine cscript //nologo ${SCRIPT} ${STAND_IN}
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 message("${out}${err}")
 if(NOT rc EQUAL 0 OR NOT out MATCHES "(^|\n)PASS\r?\n?$")

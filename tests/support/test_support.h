@@ -235,15 +235,18 @@ inline std::string SystemMessage(HRESULT code) {  // the system's text for a cod
 // Text as a text-mode stream stores it: every line feed becomes CR LF.
 inline std::string AsStored(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
 
-// Answers every message box shown on the test's thread with OK through the live window, and
-// records what each one showed. onShown runs while each box is up.
+// Answers every message box and dialog shown on the test's thread through the live window, and
+// records what each one showed. The answer runs while the window is up and gives the command
+// to send it (0: none, the answer acted itself); by default OK.
 struct ShownWindow {
-    std::string title, text;
-    std::vector<std::string> buttons;  // the visible ones, in child order
+    std::string title;
+    std::string text;                  // a message box's text, or a dialog's text box
+    std::vector<std::string> buttons;  // in child order, marked " (hidden)" and " (disabled)"
 };
 class DialogResponder {
 public:
-    explicit DialogResponder(std::function<void()> onShown = nullptr) : onShown_(std::move(onShown)) {
+    using Answer = std::function<int(HWND, const ShownWindow&)>;
+    explicit DialogResponder(Answer answer = nullptr) : answer_(std::move(answer)) {
         current_ = this;
         hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
     }
@@ -275,17 +278,19 @@ private:
         for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
             char cls[64] = {};
             GetClassNameA(c, cls, sizeof cls);
-            if (GetDlgCtrlID(c) == 0xFFFF) w.text = Text(c);  // a message box's text
-            if (!_stricmp(cls, "Button") && IsWindowVisible(c)) w.buttons.push_back(Text(c));
+            if (GetDlgCtrlID(c) == 0xFFFF || !_stricmp(cls, "Edit")) w.text = Text(c);
+            if (!_stricmp(cls, "Button"))
+                w.buttons.push_back(Text(c) + (IsWindowVisible(c) ? "" : " (hidden)") +
+                                    (IsWindowEnabled(c) ? "" : " (disabled)"));
         }
         current_->shown_.push_back(w);
-        if (current_->onShown_) current_->onShown_();
-        PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        const int command = current_->answer_ ? current_->answer_(hwnd, w) : IDOK;
+        if (command) PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
     }
 
     static inline thread_local DialogResponder* current_ = nullptr;
     HHOOK hook_ = nullptr;
-    std::function<void()> onShown_;
+    Answer answer_;
     std::vector<ShownWindow> shown_;
 };
 
