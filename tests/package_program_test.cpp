@@ -204,13 +204,13 @@ TEST_F(PackageTest, InstallMLScriptsInstallsABuiltPackageAndRecordsItsVersion) {
     ASSERT_EQ(local.Set(sandbox / "local"), ERROR_SUCCESS);
     const std::string server = sandbox / "server";
     ov::ComPtr<IOVCustInst> control = CreateControl();
-    ASSERT_EQ(control->SetScriptServer(ov::BStr(Wide(server).c_str()).Get()), S_OK);
+    ASSERT_EQ(control->SetScriptServer(ov::BStr(ovpkg::Widen(server).c_str()).Get()), S_OK);
     ASSERT_EQ(control->InstallMLScripts(), S_OK) << sandbox.LogText();
     ov::BStr cached, readMe;
     EXPECT_EQ(control->get_CachedMLVersion(cached.Put()), S_OK);
     EXPECT_EQ(control->get_MLReadMe(readMe.Put()), S_OK);
-    EXPECT_EQ(Narrow(cached.Get()), "6.1");
-    EXPECT_EQ(Narrow(readMe.Get()), "Notes 6.1.txt");
+    EXPECT_EQ(ovpkg::Narrow(cached ? cached.Get() : L""), "6.1");
+    EXPECT_EQ(ovpkg::Narrow(readMe ? readMe.Get() : L""), "Notes 6.1.txt");
     ExpectSameAsSource(server + "\\Scripts", {"Backup\\", "File\\"});
     EXPECT_EQ(Ini(server + "\\Orvan.ini", "Scripting", "MLVer"), "6.1");
 }
@@ -236,10 +236,11 @@ public:
     }
     // A package holding a file name that the builder never writes.
     void Holding(const std::wstring& name) {
-        const std::wstring readMe = Wide(src + "\\Readme.txt"), cab = Wide(sandbox / "crafted.cab");
+        const std::wstring readMe = ovpkg::Widen(src + "\\Readme.txt");
+        const std::wstring cab = ovpkg::Widen(sandbox / "crafted.cab");
         ovpkg::WriteCabinet({{readMe, L"Readme.txt"}, {readMe, name}}, cab);
         ovpkg::WritePackage(ReadFileText(Tool("ovsee.exe")), cab, ovpkg::MakeTag(ovpkg::Kind::Scripts, "1"),
-                            Wide(run = sandbox / "crafted.exe"));
+                            ovpkg::Widen(run = sandbox / "crafted.exe"));
     }
 };
 
