@@ -75,4 +75,37 @@ try {
 }
 show(install + "\\OVCILog.txt");
 if (!hadDefaultLocal && fso.FolderExists(defaultLocal)) fso.DeleteFolder(defaultLocal, true);
+
+// Standard scripts from a package. The builder packs examples\scripts into the host product's
+// directory of a second install; that install's script server is new, so InstallMLScripts
+// asks nothing, runs the package and records its version.
+var pkgRoot = root + "\\Packages", pkgInstall = pkgRoot + "\\Orvanta", pkgServer = pkgRoot + "\\Server";
+fso.CreateFolder(pkgRoot);
+fso.CreateFolder(pkgInstall);
+shell.RegWrite("HKLM\\SOFTWARE\\Orvanta\\InstallPath", pkgInstall, "REG_SZ");
+shell.RegWrite("HKLM\\Software\\Orvanta\\DOSInstallPath", pkgRoot + "\\Local\\", "REG_SZ");
+var ovpack = "Z:" + shell.Environment("PROCESS")("OV_BUILD").replace(/\//g, "\\") + "\\bin\\ovpack.exe";
+var samples = fso.GetParentFolderName(WScript.ScriptFullName) + "\\scripts";
+var built = shell.Run("\"" + ovpack + "\" scripts 2.4 \"" + samples + "\" \"" + pkgInstall + "\\Pellar\"", 0, true);
+WScript.Echo("");
+WScript.Echo("ovpack scripts 2.4 " + samples + " " + pkgInstall + "\\Pellar: exit code " + built);
+show(pkgInstall + "\\Pellar\\OVMLSInstall.inf");
+var installer = new ActiveXObject("OVCustInstSrv.OVCustInst");
+try {
+    installer.SetScriptServer(pkgServer);
+    installer.InstallMLScripts();
+    WScript.Echo("");
+    WScript.Echo("InstallMLScripts on the new server " + pkgServer + " succeeded: CachedMLVersion = " +
+                 installer.CachedMLVersion + ", InstalledMLVersion = " + installer.InstalledMLVersion);
+} catch (e) {
+    WScript.Echo("failed: " + hex(e.number) + " " + e.description);
+    status = 1;
+}
+// The installed files, as the command interpreter lists them.
+var listing = pkgRoot + "\\installed.txt";
+shell.Run("cmd /c dir /s /b \"" + pkgServer + "\\Scripts\" > \"" + listing + "\"", 0, true);
+WScript.Echo("");
+WScript.Echo("installed into " + pkgServer + "\\Scripts:");
+show(listing);
+show(pkgServer + "\\Orvan.ini");
 WScript.Quit(status);

@@ -195,11 +195,14 @@ TEST_F(PackageTest, AnInstalledServerIsAskedFirstAndCancelChangesNothing) {
             EXPECT_EQ(responder.Shown()[i].title, "Macrolan Script Setup") << row.name;
             EXPECT_EQ(responder.Shown()[i].buttons, row.faces[i]) << row.name << ", question " << i;
         }
-        if (row.faces[0] == continueFace) EXPECT_EQ(responder.Shown()[0].text, reinstall) << row.name;
-        if (row.faces.back() == okFace)
+        if (row.faces[0] == continueFace) {
+            EXPECT_EQ(responder.Shown()[0].text, reinstall) << row.name;
+        }
+        if (row.faces.back() == okFace) {
             EXPECT_NE(responder.Shown().back().text.find("were assigned new file names.  \r\n\r\nExisting"),
                       std::string::npos)
                 << row.name;
+        }
         EXPECT_EQ(Runs().size(), row.runs ? 1u : 0u) << row.name;
         // Cancelled: no older package deleted, nothing recorded, nothing logged.
         EXPECT_EQ(PathExists(pellar + "\\MLS100.exe"), !row.runs) << row.name;
