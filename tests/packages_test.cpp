@@ -37,11 +37,14 @@ protected:
 
     // What the stand-in package is to do next: see tests/helpers/see_stand_in.cpp.
     static void Plan(const char* words) { SetEnvironmentVariableA("OV_STAND_IN", words); }
-    void Package(const std::string& name) {
+    // The stand-in program, copied under a package's name into the host product's directory,
+    // or to any path.
+    void Package(const std::string& name) { StandIn(pellar + "\\" + name); }
+    static void StandIn(const std::string& path) {
         char self[MAX_PATH] = {};
         std::string standIn(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
         standIn = standIn.substr(0, standIn.rfind('\\')) + "\\ov_see_stand_in.exe";
-        ASSERT_TRUE(CopyFileA(standIn.c_str(), (pellar + "\\" + name).c_str(), FALSE)) << name;
+        ASSERT_TRUE(CopyFileA(standIn.c_str(), path.c_str(), FALSE)) << path;
     }
     void List(const char* inf, const std::string& keys) { WriteFileText(pellar + "\\" + inf, "[ORVAN]\r\n" + keys); }
     // The command lines the package was started with, and the codes the log recorded.
@@ -283,4 +286,112 @@ TEST_F(PackageTest, DevelopmentFilesClearAStaleMarkerAndShowTheirReadMeInNotepad
     ov::BStr readMe;
     EXPECT_EQ(control->get_MLReadMe(readMe.Put()), S_OK);
     EXPECT_EQ(Narrow(readMe.Get()), "dev notes.txt");  // even though cancelled
+}
+
+TEST_F(PackageTest, TheEditorIsInstalledFromItsTwoPackagesInOrderEachConfirmedByItsOwnMarker) {
+    Package("MLEdit1.exe");
+    Package("MLEHelp1.exe");
+    const std::string first = pellar + "\\MLEdit1.exe  /auto " + sandbox / "local\\Pellar\\Apps",
+                      second = pellar + "\\MLEHelp1.exe  /auto " + server + "\\Help";
+    const struct {
+        const char* name;
+        const char* list;
+        const char* plan;
+        HRESULT hr;
+        std::vector<std::string> runs, codes;
+        const char* record;  // "UpdatedFromThisWorkstation" afterwards
+        bool staleMarkerStays;
+    } rows[] = {
+        {"both confirm", "SEE1=MLEdit1.exe\r\nSEE2=MLEHelp1.exe\r\n", "", S_OK, {first, second}, {}, "yes", false},
+        {"no SEE1", "SEE2=MLEHelp1.exe\r\n", "", E_FAIL, {}, {"80040201"}, "no", true},
+        {"no SEE2", "SEE1=MLEdit1.exe\r\n", "", E_FAIL, {}, {"80040201"}, "no", true},
+        {"the first leaves no marker", "SEE1=MLEdit1.exe\r\nSEE2=MLEHelp1.exe\r\n", "nomarker", kSeeCopy, {first},
+         {"80040200"}, "no", false},
+    };
+    for (const auto& row : rows) {
+        List("OVMLEInstall.inf", std::string(row.list) + "UpdatedFromThisWorkstation=no\r\n");
+        WriteFileText(sandbox / "OVMLEOK.TMP", "");  // from an earlier run: never counts
+        for (const char* f : {"OVCILog.txt", "stand_in_runs.txt"}) DeleteFileA((sandbox / f).c_str());
+        Plan(row.plan);
+        DialogResponder responder;
+        EXPECT_EQ(control->InstallSEditor(), row.hr) << row.name;
+        EXPECT_EQ(Runs(), row.runs) << row.name;
+        EXPECT_EQ(Codes(), row.codes) << row.name;
+        EXPECT_EQ(Ini(pellar + "\\OVMLEInstall.inf", "ORVAN", "UpdatedFromThisWorkstation"), row.record) << row.name;
+        EXPECT_EQ(PathExists(sandbox / "OVMLEOK.TMP"), row.staleMarkerStays) << row.name;
+    }
+}
+
+TEST_F(PackageTest, RunEditorInstallsFirstWhenTheRecordSaysNoThenFindsOrStartsTheEditor) {
+    Package("MLEdit1.exe");
+    Package("MLEHelp1.exe");
+    const std::string apps = sandbox / "local\\Pellar\\Apps", editor = apps + "\\seditor.exe";
+    const std::string started = editor + " " + server + "\\Orvan.ini " + sandbox / "local\\Pellar\\Empxxx.ini";
+    // A window of the editor's class, made here, stands for an editor that runs already.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ScriptFileWindow";
+    RegisterClassA(&wc);
+    ASSERT_EQ(control->Init(), S_OK);
+    CreateDirectoryA(apps.c_str(), nullptr);
+    const struct {
+        const char* name;
+        const char* record;  // null: no such key; "<no list>": no editor list at all
+        bool editorThere, windowOpen;
+        HRESULT hr;
+        size_t packageRuns;
+        bool editorStarted;
+        std::vector<std::string> codes;
+    } rows[] = {
+        {"no", "no", true, false, S_OK, 2, true, {}},
+        {"No", "No", true, false, S_OK, 2, true, {}},
+        {"n", "n", true, false, S_OK, 2, true, {}},
+        {"yes", "yes", true, false, S_OK, 0, true, {}},
+        {"Y", "Y", true, false, S_OK, 0, true, {}},
+        {"open already", "yes", true, true, S_OK, 0, false, {}},
+        {"open already, not installed", "no", true, true, S_OK, 2, false, {}},
+        {"no record", nullptr, true, false, E_FAIL, 0, false, {"80040201"}},
+        {"no list", "<no list>", true, false, E_FAIL, 0, false, {"80040201"}},
+        {"editor missing", "yes", false, false, S_OK, 0, false, {"80070003"}},
+    };
+    for (const auto& row : rows) {
+        const std::string list = pellar + "\\OVMLEInstall.inf";
+        DeleteFileA(list.c_str());
+        if (!row.record || std::string(row.record) != "<no list>")
+            List("OVMLEInstall.inf", std::string("SEE1=MLEdit1.exe\r\nSEE2=MLEHelp1.exe\r\n") +
+                                         (row.record ? std::string("UpdatedFromThisWorkstation=") + row.record : ""));
+        for (const char* f : {"OVCILog.txt", "stand_in_runs.txt"}) DeleteFileA((sandbox / f).c_str());
+        DeleteFileA(editor.c_str());
+        if (row.editorThere) StandIn(editor);
+        // The editor's window behind another one, so that coming forward shows.
+        auto visible = [&](const char* cls) {
+            return CreateWindowA(cls, "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+        };
+        HWND window = row.windowOpen ? visible("ScriptFileWindow") : nullptr;
+        HWND other = row.windowOpen ? visible("STATIC") : nullptr;
+        if (window) {
+            ASSERT_NE(GetForegroundWindow(), window);
+        }
+        DialogResponder responder;
+        EXPECT_EQ(control->RunEditor(), row.hr) << row.name;
+        const size_t want = row.packageRuns + (row.editorStarted ? 1 : 0);
+        for (int i = 0; i < 100 && Runs().size() < want; ++i) Sleep(50);  // the editor is not waited for
+        std::vector<std::string> runs = Runs();
+        EXPECT_EQ(runs.size(), want) << row.name;
+        if (row.editorStarted && !runs.empty()) {
+            EXPECT_EQ(runs.back(), started) << row.name;
+        }
+        EXPECT_EQ(Codes(), row.codes) << row.name;
+        EXPECT_EQ(responder.Shown().size(), row.codes.size()) << row.name;
+        if (window) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            EXPECT_EQ(GetForegroundWindow(), window) << row.name;
+            DestroyWindow(window);
+            DestroyWindow(other);
+        }
+    }
+    UnregisterClassA("ScriptFileWindow", wc.hInstance);
 }

@@ -112,8 +112,6 @@ private:
     HRESULT InstallScriptPackage(const ScriptPackage& package);
     // Hands out a copy of a field through a getter's out-pointer.
     HRESULT CopyField(const BStr& field, BSTR* pVal);
-    // Members whose work belongs to a later stage of the server.
-    HRESULT NotImplemented();
 };
 
 }  // namespace ov

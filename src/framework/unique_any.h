@@ -54,6 +54,7 @@ inline void DeleteMetafile(HMETAFILE m) { DeleteMetaFile(m); }
 inline void CloseKey(HKEY k) { RegCloseKey(k); }
 inline void ReleaseUnknown(IUnknown* p) { p->Release(); }
 inline void CloseFind(HANDLE h) { FindClose(h); }
+inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
 }  // namespace detail
 
 using RegKey = UniqueAny<HKEY, &detail::CloseKey>;
@@ -62,6 +63,8 @@ using UniqueMetafile = UniqueAny<HMETAFILE, &detail::DeleteMetafile>;
 using UniqueGlobal = UniqueAny<HGLOBAL, &detail::FreeGlobal>;
 // Memory the platform allocated for us with LocalAlloc (FormatMessage's buffer, say).
 using UniqueLocal = UniqueAny<void*, &detail::FreeLocal>;
+// A process, thread or event: null when there is none.
+using UniqueHandle = UniqueAny<HANDLE, &detail::CloseKernelHandle>;
 // A directory search of FindFirstFile.
 using UniqueFind = UniqueAny<HANDLE, &detail::CloseFind, -1>;
 

@@ -4,11 +4,11 @@
 
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
-#include "../environment/registry_readers.h"
 #include "../fileops/path_exists.h"
 #include "../framework/ansi_text.h"
 #include "../framework/bounded_text.h"
 #include "OVCIConfirm.h"
+#include "package_paths.h"
 
 namespace ov {
 
@@ -29,8 +29,6 @@ struct OVCustInst::ScriptPackage {
 };
 
 namespace {
-
-using Path = char[MAX_PATH + 1];
 
 const wchar_t* TextOf(const BStr& b) { return b ? b.Get() : L""; }
 
@@ -125,9 +123,7 @@ HRESULT OVCustInst::InstallScriptPackage(const ScriptPackage& package) {
     }
 
     Path localInstall = {}, infPath = {}, see = {};
-    ReadInstallPath(localInstall, MAX_PATH);  // when it fails the paths below start at the root
-    if (!FormatBounded(infPath, sizeof infPath, "%s\\Pellar\\%s", localInstall, package.infName))
-        return tooLong(OV_HERE, "szMLInstallINFPath: ");
+    if (!PackageListPath(package.infName, localInstall, infPath)) return tooLong(OV_HERE, "szMLInstallINFPath: ");
     if (GetPrivateProfileStringA("ORVAN", "SEE", "", see, MAX_PATH, infPath) == 0) {
         Report(OV_E_NODATA, OV_HERE, Box::Shown, "ORVAN_APP_NAME: ", "ORVAN", "SEE_KEY_NAME: ", "SEE",
                "szSEEFileName: ", see, "szMLInstallINFPath: ", infPath);

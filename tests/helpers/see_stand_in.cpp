@@ -1,6 +1,7 @@
 // Stands in for a self-extracting package in the tests. It appends the command line it was
 // started with to "stand_in_runs.txt" in the install path and, unless told otherwise, leaves
-// its kind's marker there ("MLS*.exe": OVMLSOK.TMP, "MLD*.exe": OVMLDOK.TMP) and exits 0.
+// its kind's marker there ("MLD*.exe": OVMLDOK.TMP, "MLE*.exe": OVMLEOK.TMP, any other name:
+// OVMLSOK.TMP) and exits 0.
 // The environment variable OV_STAND_IN changes that: blank-separated "nomarker", "exit:N",
 // "sleep:MS" (before anything is written) and "crash".
 // Started as "ov_see_stand_in answer TITLE" it is no package: it waits up to 30 s for a
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     const char* name = std::strrchr(self, '\\') ? std::strrchr(self, '\\') + 1 : self;
-    const char* kind = _strnicmp(name, "MLD", 3) == 0 ? "OVMLDOK.TMP" : "OVMLSOK.TMP";
+    const char* kind = !_strnicmp(name, "MLD", 3) ? "OVMLDOK.TMP" : !_strnicmp(name, "MLE", 3) ? "OVMLEOK.TMP" : "OVMLSOK.TMP";
     if (marker) {
         if (FILE* f = std::fopen((dir + "\\" + kind).c_str(), "wb")) std::fclose(f);
     }
