@@ -58,7 +58,7 @@ TEST(DiagnosticsRecord, EachReportShowsItsBoxIfAskedThenAppendsItsRecordInTextMo
         {withInsert, "x", nullptr, nullptr, "x", SystemMessage(withInsert), "", false},
         {ov::OV_E_NODATA, "x", "ORVAN_APP_NAME: ", "ORVAN", "x", "Could not find ORVAN data.\n",
          "ORVAN_APP_NAME: ORVAN\r\n", true},
-        {E_INVALIDARG, "x", "%s%n: ", "100%\n", "x", invalid, "%s%n: 100%\r\n\r\n", false},  // written as they stand
+        {E_INVALIDARG, "x", "%s%n: ", "100%\n", "x", invalid, "%s%n: 100%\\n\r\n", false},  // no format, a line end escaped
     };
     InstallSandbox sandbox;
     WriteFileText(sandbox / "OVCILog.txt", "earlier text, its line not ended");

@@ -352,6 +352,9 @@ TEST_F(InitTest, ScriptServerCompleteOnlyWhenWkstnIniNamesAServerWithOrvanIniEls
     EXPECT_EQ(ask(), "0 0 gone");
     EXPECT_EQ(ask(), "0 0 gone");  // nothing left to delete
     EXPECT_TRUE(PathExists(server + "\\Other.ini"));
+    // A server too long to name its Orvan.ini is no usable server either.
+    WriteFileText(wkstn, "[Workstation]\r\nServerPath=C:\\" + std::string(252, 's') + "\r\n");
+    EXPECT_EQ(ask(), "0 0 gone");
     // Without ServerPath: "\Orvan.ini" on the current drive.
     OutsidePathsGuard outside({"C:\\Orvan.ini"}, sandbox);
     for (const char* want : {"0 0 gone", "0 1 kept"}) {

@@ -27,6 +27,18 @@ TEST(LogRecordFormat, LinesAreCutAt2047CharactersButPiecesStayWhole) {
                                         longPiece + "v\n"}));
 }
 
+TEST(LogRecordFormat, ControlCharactersInPiecesAreWrittenAsEscapesSoNoPieceStartsALine) {
+    const struct {
+        const char *piece, *written;
+    } rows[] = {
+        {"C:\\Orvan\\Pellar\\a b.txt", "C:\\Orvan\\Pellar\\a b.txt"},  // paths stay as they are
+        {"x\r\nTime: (mm/dd/yy)", "x\\r\\nTime: (mm/dd/yy)"},
+        {"tab\there\x1b[1m\x7f", "tab\\x09here\\x1B[1m\\x7F"},
+        {"\x82\xa0\x83\x5c", "\x82\xa0\x83\x5c"},  // double-byte characters are no controls
+    };
+    for (const auto& row : rows) EXPECT_EQ(ov::EscapeControls(row.piece), row.written) << row.piece;
+}
+
 TEST(MessageBoxText, SurroundsTheReasonWithTheFixedSentencesAndIsCutAtTheBuffer) {
     const std::string header = "The following error was detected:\r\n\r\n\r\n";
     const std::string closing = "\r\n\r\nThe operation was not completed successfully";

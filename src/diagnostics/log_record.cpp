@@ -12,6 +12,26 @@ const char* SourceBaseName(const char* sourceFile) {
     return slash ? slash + 1 : sourceFile;
 }
 
+std::string EscapeControls(const char* text) {
+    std::string out;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c == 0x7F) {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::vector<std::string> FormatLogRecord(const LogTime& t, const char* sourceFile, int line,
                                          HResult code, const char* reason,
                                          const std::vector<const char*>& pieces) {
@@ -33,7 +53,7 @@ std::vector<std::string> FormatLogRecord(const LogTime& t, const char* sourceFil
     FormatBounded(buf, sizeof buf, "Reason:  %s", reason ? reason : "");
     std::string pending = buf;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        pending += pieces[i];
+        pending += EscapeControls(pieces[i]);
         if (i % 2 == 1) {
             out.push_back(pending + "\n");
             pending.clear();

@@ -9,8 +9,9 @@
 namespace ov {
 
 // Converts s (up to its counted length) into buf, terminated. Returns false, leaving buf
-// empty, when the converted text does not fit: in a multi-byte code page a character may
-// take two bytes, so the count of UTF-16 units alone does not bound it.
+// empty, when the converted text does not fit (in a multi-byte code page a character may take
+// two bytes, so the count of UTF-16 units alone does not bound it), when s holds a NUL before
+// its end, or when a character has no exact equivalent in the ANSI code page.
 bool ToAnsi(BSTR s, char* buf, std::size_t cap);
 
 template <std::size_t N>

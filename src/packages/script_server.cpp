@@ -28,12 +28,9 @@ STDMETHODIMP OVCustInst::ScriptServerSetupComplete(VARIANT_BOOL* bComplete) {
         }
 
         GetPrivateProfileStringA("Workstation", "ServerPath", "", serverPath, MAX_PATH, wkstnPath);
-        if (!FormatBounded(orvanPath, sizeof orvanPath, "%s\\%s", serverPath, "Orvan.ini")) {
-            // Not deleted: a server path this long cannot be checked, which is not the same
-            // as a server without its Orvan.ini.
-            return Fail(kE_TOOLONG, OV_HERE, Box::Hidden, "szORVANPath: ", kLengthInvalid);
-        }
-        if (!PathExists(orvanPath)) {
+        // A server whose Orvan.ini cannot even be named is no usable server either: the page
+        // then hands over another one with SetScriptServer and runs Init.
+        if (!FormatBounded(orvanPath, sizeof orvanPath, "%s\\%s", serverPath, "Orvan.ini") || !PathExists(orvanPath)) {
             // The workstation points at no usable server: the next Init sets it up anew.
             DeleteFileA(wkstnPath);
             *bComplete = 0;

@@ -29,7 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         written += record[i];
         CHECK(record[i].back() == '\n' || (i + 1 == record.size() && (texts.empty() || texts.size() % 2)));
     }
-    for (const auto& s : texts) CHECK(written.find(s) != std::string::npos);
+    // Each piece is there, escaped: no line of its own can start inside it.
+    for (const auto& s : texts) CHECK(written.find(ov::EscapeControls(s.c_str())) != std::string::npos);
+    for (std::size_t i = 6; i < record.size(); ++i) {
+        const std::size_t lineEnd = record[i].find('\n');
+        CHECK(record[i].find('\r') == std::string::npos &&
+              (lineEnd == std::string::npos || lineEnd + 1 == record[i].size()));
+    }
     CHECK(ov::FormatMessageBoxText(b.c_str()).size() <= 2047);
 
     // Exactly sized heap buffers: one byte too far is an AddressSanitizer report.

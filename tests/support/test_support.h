@@ -273,6 +273,7 @@ private:
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
     static void CALLBACK OnTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+        if (!IsWindowVisible(hwnd)) return;  // not shown yet: its controls would read as hidden
         KillTimer(hwnd, id);
         ShownWindow w{Text(hwnd), "", {}};
         for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
