@@ -80,12 +80,19 @@ TEST(ControlTypeLib, EveryMemberHasItsDispidAndSlotEarlyAndLateBound) {
         EXPECT_TRUE(f->memid == m.id && f->oVft / sizeof(void*) == m.slot) << m.name << ": " << f->memid;
         EXPECT_EQ(f->invkind, m.get ? INVOKE_PROPERTYGET : INVOKE_FUNC) << m.name;
         iface->ReleaseFuncDesc(f);
-        // Late bound through the object itself, by name.
-        std::wstring wide = Wide(m.name);
-        LPOLESTR names = &wide[0];
-        DISPID id = 0;
-        EXPECT_TRUE(disp->GetIDsOfNames(IID_NULL, &names, 1, 0, &id) == S_OK && id == m.id) << m.name;
+        // Late bound through the object itself, by name in any case, as scripts spell it.
+        std::wstring exact = Wide(m.name), upper = exact;
+        CharUpperW(&upper[0]);
+        for (std::wstring* name : {&exact, &upper}) {
+            LPOLESTR names = &(*name)[0];
+            DISPID id = 0;
+            EXPECT_TRUE(disp->GetIDsOfNames(IID_NULL, &names, 1, 0, &id) == S_OK && id == m.id) << m.name;
+        }
     }
+    std::wstring unknown = L"NoSuchMember";
+    LPOLESTR names = &unknown[0];
+    DISPID id = 0;
+    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &names, 1, 0, &id), DISP_E_UNKNOWNNAME);
 }
 
 TEST(ControlLifetime, ObjectsAndServerLocksKeepTheModuleLoaded) {

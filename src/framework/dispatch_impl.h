@@ -4,10 +4,27 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "unique_any.h"
 #include "module.h"
 
 namespace ov {
+
+// The members of an interface by name, read once from the module's type information. Script
+// engines look a member up by name before every call, so this answer must be cheap.
+class MemberTable {
+public:
+    explicit MemberTable(const IID& iid);
+    // The member's DISPID, its name compared without regard to case as the type library
+    // does; false when there is no such member (the type information then gives the error).
+    bool Find(const wchar_t* name, DISPID* id) const;
+
+private:
+    std::vector<std::pair<std::wstring, DISPID>> members_;
+};
 
 template <class I>
 class DispatchImpl : public I {
@@ -24,6 +41,10 @@ public:
         return g_module.GetTypeInfo(__uuidof(I), lcid, info);
     }
     STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+        if (count == 1 && names && names[0] && ids) {
+            static const MemberTable members(__uuidof(I));
+            if (members.Find(names[0], ids)) return S_OK;
+        }
         ComPtr<ITypeInfo> info;
         HRESULT hr = g_module.GetTypeInfo(__uuidof(I), lcid, info.Put());
         if (FAILED(hr)) return hr;
