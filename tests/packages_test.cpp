@@ -395,3 +395,41 @@ TEST_F(PackageTest, RunEditorInstallsFirstWhenTheRecordSaysNoThenFindsOrStartsTh
     }
     UnregisterClassA("ScriptFileWindow", wc.hInstance);
 }
+
+TEST_F(PackageTest, UnderTheQuietPolicyNothingWaitsForAnAnswerAndEverythingIsLogged) {
+    RegistryValueGuard quiet{"SOFTWARE\\Orvanta", "QuietUI"};
+    const DWORD on = 1;
+    quiet.SetBytes(&on, sizeof on, REG_DWORD);
+    Package("MLS300.exe");
+    List("OVMLSInstall.inf", "SEE=MLS300.exe\r\nMLVer=3.0\r\n");
+    Installed("3.0");  // equal versions: both questions would be asked
+    const ov::BStr missing(L"missing.txt"), dir(Wide(sandbox.Path()).c_str());
+    const struct {
+        const char* name;
+        std::function<HRESULT()> call;
+        HRESULT hr;
+        std::vector<std::string> codes;
+    } rows[] = {
+        {"a failing copy", [&] { return control->CopyFile(missing.Get(), dir.Get(), dir.Get()); },
+         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), {"80070002"}},
+        {"an install asking twice", [&] { return control->InstallMLScripts(); }, S_OK, {}},
+        {"a failing Init", [&] { DeleteFileA((server + "\\Orvan.ini").c_str()); return control->Init(); }, E_FAIL,
+         {"80040201"}},
+    };
+    for (const auto& row : rows) {
+        DeleteFileA((sandbox / "OVCILog.txt").c_str());
+        DialogResponder responder;
+        EXPECT_EQ(row.call(), row.hr) << row.name;
+        EXPECT_EQ(responder.Shown().size(), 0u) << row.name;
+        EXPECT_EQ(Codes(), row.codes) << row.name;
+    }
+    EXPECT_EQ(Runs().size(), 1u);  // the install went ahead as confirmed
+    // Off, or not a DWORD: the box is back.
+    for (const auto& [type, data] : std::vector<std::pair<DWORD, std::string>>{{REG_DWORD, std::string(4, '\0')},
+                                                                             {REG_SZ, "1"}}) {
+        quiet.SetBytes(data.c_str(), static_cast<DWORD>(data.size() + (type == REG_SZ)), type);
+        DialogResponder responder;
+        EXPECT_EQ(control->CopyFile(missing.Get(), dir.Get(), dir.Get()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(responder.Shown().size(), 1u) << type;
+    }
+}

@@ -14,6 +14,7 @@
 #include "../framework/unique_any.h"
 #include "error_codes.h"
 #include "log_record.h"
+#include "quiet_policy.h"
 
 namespace ov {
 namespace {
@@ -93,7 +94,7 @@ OVCILog::~OVCILog() {
 void OVCILog::ReportError(HRESULT code, const char* sourceFile, int line, int showMessageBox, ...) noexcept {
     try {
         Reason reason(code);
-        if (showMessageBox) {
+        if (showMessageBox && !QuietUI()) {
             std::string box = FormatMessageBoxText(reason.Text());
             MessageBoxA(nullptr, box.c_str(), kBoxTitle, 0);
         }

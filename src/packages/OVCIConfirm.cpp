@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "../diagnostics/error_codes.h"
+#include "../diagnostics/quiet_policy.h"
 #include "../framework/ansi_text.h"
 #include "../server/resource.h"
 
@@ -18,7 +19,9 @@ OVCIConfirm::OVCIConfirm(const wchar_t* title, const wchar_t* message, const wch
         Report(kE_TOOLONG, OV_HERE, Box::Hidden, "szMessage: ", kLengthInvalid);
 }
 
-INT_PTR OVCIConfirm::Run() { return DoModal(IDD_OVCICONFIRM); }
+// Under the quiet policy nobody is there to answer: the question counts as confirmed, as an
+// unattended installer's quiet level does.
+INT_PTR OVCIConfirm::Run() { return QuietUI() ? kOK : DoModal(IDD_OVCICONFIRM); }
 
 const std::array<DialogMessage<OVCIConfirm>, 4>& OVCIConfirm::MessageMap() {
     using M = DialogMessage<OVCIConfirm>;
