@@ -108,4 +108,32 @@ WScript.Echo("");
 WScript.Echo("installed into " + pkgServer + "\\Scripts:");
 show(listing);
 show(pkgServer + "\\Orvan.ini");
+
+// The "edit scripts" button. The editor list names the editor's two packages and says that
+// this workstation has not installed it yet, so RunEditor installs it first (the program into
+// Local\Pellar\Apps, its help onto the server) and then starts it.
+var bin = fso.GetParentFolderName(ovpack), editorFiles = pkgRoot + "\\EditorProgram", helpFiles = pkgRoot + "\\EditorHelp";
+fso.CreateFolder(editorFiles);
+fso.CreateFolder(helpFiles);
+fso.CopyFile(bin + "\\seditor.exe", editorFiles + "\\seditor.exe");
+fso.CreateTextFile(helpFiles + "\\scrpedtr.txt", true).Write("How to edit scripts.\r\n");
+shell.Run("\"" + ovpack + "\" editor1 1.0 \"" + editorFiles + "\" \"" + pkgInstall + "\\Pellar\"", 0, true);
+shell.Run("\"" + ovpack + "\" editor2 1.0 \"" + helpFiles + "\" \"" + pkgInstall + "\\Pellar\"", 0, true);
+var editorList = fso.OpenTextFile(pkgInstall + "\\Pellar\\OVMLEInstall.inf", 8);
+editorList.Write("UpdatedFromThisWorkstation=no\r\n");
+editorList.Close();
+show(pkgInstall + "\\Pellar\\OVMLEInstall.inf");
+try {
+    installer.RunEditor();
+    var apps = installer.LocalPLORVANPath + "\\Apps";
+    WScript.Echo("RunEditor installed the editor into " + apps + " and started it");
+    // The editor's own "/close" waits for its window, found by class, and closes it (exit 0).
+    var closed = shell.Run("\"" + apps + "\\seditor.exe\" /close", 0, true);
+    WScript.Echo(closed == 0 ? "a \"ScriptFileWindow\" window was open: closed it" : "no editor window appeared");
+    if (closed != 0) status = 1;
+} catch (e) {
+    WScript.Echo("failed: " + hex(e.number) + " " + e.description);
+    status = 1;
+}
+show(pkgInstall + "\\Pellar\\OVMLEInstall.inf");
 WScript.Quit(status);
