@@ -19,7 +19,7 @@ cmake --build "$build/gcc" >/dev/null
 cmake -S "$OV_ROOT/tests/native" -B "$build/clang" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=Debug -DOV_NATIVE_TESTS=OFF -DOV_NATIVE_FUZZ=ON >/dev/null
 cmake --build "$build/clang" >/dev/null
-for target in log_record inf_copy; do
+for target in log_record inf_copy log_reader; do
   echo "native checks: fuzzing $target for ${fuzz_seconds} s (clang++, libFuzzer)"
   corpus="$build/clang/corpus-$target"
   mkdir -p "$corpus"
