@@ -21,6 +21,11 @@ cmake -S "$OV_ROOT/tests/native" -B "$build/clang" -G Ninja -DCMAKE_CXX_COMPILER
 cmake --build "$build/clang" >/dev/null
 for target in log_record inf_copy log_reader; do
   echo "native checks: fuzzing $target for ${fuzz_seconds} s (clang++, libFuzzer)"
+  # Inputs that once failed stay as regression cases.
+  for finding in "$OV_ROOT/tests/native/findings/$target"-*; do
+    [ -e "$finding" ] || continue
+    "$build/clang/ov_fuzz_$target" "$finding" >/dev/null 2>&1 || { echo "native checks: $finding fails again"; exit 1; }
+  done
   corpus="$build/clang/corpus-$target"
   mkdir -p "$corpus"
   fuzz_log="$build/clang/fuzz-$target.log"

@@ -34,8 +34,12 @@ bool SameAll(const std::vector<ovlog::Record>& a, const std::vector<ovlog::Recor
 // Could the server have written it? Its texts are C strings, the module a base name, its lines
 // cut at 2047 characters; and a first value ending in CR after a reason reads as more reason.
 bool Writable(const ovlog::Record& r) {
-    std::string all = r.module + r.reason;
-    for (const auto& p : r.pairs) all += p.label + p.value;
+    std::string all = r.module + r.reason, pieces;
+    for (const auto& p : r.pairs) pieces += p.label + p.value;
+    all += pieces;
+    // The server writes control characters in pieces as escapes: such a pair cannot come back.
+    for (char c : pieces)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
     return all.find('\0') == std::string::npos && r.module.find('\\') == std::string::npos &&
            r.module.size() < 2000 && r.reason.size() < 2000 &&
            (r.pairs.empty() || r.pairs[0].value.empty() || r.pairs[0].value.back() != '\r');
