@@ -89,10 +89,12 @@ TEST(ControlTypeLib, EveryMemberHasItsDispidAndSlotEarlyAndLateBound) {
             EXPECT_TRUE(disp->GetIDsOfNames(IID_NULL, &names, 1, 0, &id) == S_OK && id == m.id) << m.name;
         }
     }
-    std::wstring unknown = L"NoSuchMember";
-    LPOLESTR names = &unknown[0];
-    DISPID id = 0;
-    EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    // A member's name cut short, run on, or with a letter outside ASCII names nothing.
+    for (std::wstring unknown : {L"NoSuchMember", L"ServerPat", L"ServerPathX", L"ServerPat\u0125", L""}) {
+        LPOLESTR names = &unknown[0];
+        DISPID id = 0;
+        EXPECT_EQ(disp->GetIDsOfNames(IID_NULL, &names, 1, 0, &id), DISP_E_UNKNOWNNAME) << Narrow(names);
+    }
 }
 
 TEST(ControlLifetime, ObjectsAndServerLocksKeepTheModuleLoaded) {

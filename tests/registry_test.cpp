@@ -42,6 +42,12 @@ TEST(RegistryInstallPath, FillsTheBufferOnlyFromAValueThatIsThereAndFits) {
         EXPECT_EQ(buf.substr(MAX_PATH), before.substr(MAX_PATH)) << size;
         EXPECT_EQ(buf == before ? "unchanged" : std::string(buf.c_str()), want) << size;
     }
+    // Removed and made again with another value between two reads: the new key is read.
+    sandbox.RemoveOrvantaKey();
+    sandbox.InstallPathValue().Set("C:\\Again");
+    buf = before;
+    EXPECT_EQ(ov::ReadInstallPath(&buf[0], MAX_PATH), S_OK);
+    EXPECT_STREQ(buf.c_str(), "C:\\Again");
     sandbox.RemoveOrvantaKey();
     buf = before;
     LONG registryError = ERROR_SUCCESS;  // what callers report

@@ -45,10 +45,9 @@ HRESULT OVCustInst::OnDraw(HDC dc, const RECT& bounds) {
     return S_OK;
 }
 
-void OVCustInst::RefreshInstallPaths() {
-    LONG registryError = ERROR_SUCCESS;
-    if (FAILED(ReadInstallPath(InstallPath, MAX_PATH, &registryError))) {
-        Report(Win32ToHResult(registryError), OV_HERE, Box::Hidden, "Pellar Install Path: ", InstallPath);
+void OVCustInst::RefreshInstallPaths(const InstallPathRead& read) {
+    if (FAILED(read.CopyTo(InstallPath))) {
+        Report(Win32ToHResult(read.registryError), OV_HERE, Box::Hidden, "Pellar Install Path: ", InstallPath);
     }
     // An install path too long for the host product's directory leaves that directory empty
     // rather than cut: a cut path would name some other directory. It must fit in MAX_PATH
@@ -59,7 +58,9 @@ void OVCustInst::RefreshInstallPaths() {
     }
 }
 
-OVCustInst::OVCustInst() { RefreshInstallPaths(); }
+OVCustInst::OVCustInst() : OVCustInst(InstallPathRead::Now()) {}
+
+OVCustInst::OVCustInst(const InstallPathRead& read) : OVCILog(read) { RefreshInstallPaths(read); }
 
 HRESULT OVCustInst::CopyField(const BStr& field, BSTR* pVal) {
     return Guard(OV_HERE, Box::Shown, [&] {

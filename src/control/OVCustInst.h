@@ -100,9 +100,11 @@ protected:
     BStr MappedScriptServer;  // the server SetScriptServer handed over, for the next first-run Init
 
 private:
+    // The install path is read once and serves the log and the module-wide paths.
+    explicit OVCustInst(const InstallPathRead& read);
     // The only writer of InstallPath and PellarInstallPath. Only the constructor may call it:
     // constructions run on the creating apartment's thread, so its writes never overlap.
-    void RefreshInstallPaths();
+    void RefreshInstallPaths(const InstallPathRead& read);
     // Deletes the other downloaded packages of one kind (0: standard scripts, any other value:
     // development files) from the host product's directory, with their shared-file records;
     // the package about to run stays. Reports only what it cannot do at all.

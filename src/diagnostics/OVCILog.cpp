@@ -76,11 +76,12 @@ private:
 
 }  // namespace
 
-OVCILog::OVCILog() : LogFilePath{}, LogEnabled(0) {
-    char installPath[MAX_PATH + 1] = {};
-    if (FAILED(ReadInstallPath(installPath, MAX_PATH))) return;
+OVCILog::OVCILog() : OVCILog(InstallPathRead::Now()) {}
+
+OVCILog::OVCILog(const InstallPathRead& read) : LogFilePath{}, LogEnabled(0) {
+    if (FAILED(read.result)) return;
     LogEnabled = 1;
-    if (!FormatBounded(LogFilePath, sizeof LogFilePath, "%s\\%s", installPath, kLogFileName)) {
+    if (!FormatBounded(LogFilePath, sizeof LogFilePath, "%s\\%s", read.text, kLogFileName)) {
         LogFilePath[0] = '\0';
         LogEnabled = 0;
     }

@@ -10,6 +10,8 @@
 
 namespace ov {
 
+struct InstallPathRead;
+
 class OVCILog {
 public:
     static constexpr const char* kReportModule = kOVCILogModule;
@@ -62,6 +64,9 @@ public:
     int LogEnabled;
 
 protected:
+    // For an object that has read the install path itself: one registry read serves both.
+    explicit OVCILog(const InstallPathRead& read);
+
     // The sink behind Report: the pieces follow as label/value pairs, ended by "END" or a
     // null pointer. Never throws.
     void ReportError(HRESULT code, const char* sourceFile, int line, int showMessageBox, ...) noexcept;

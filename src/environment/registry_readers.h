@@ -11,4 +11,17 @@ namespace ov {
 // that log it. The buffer is changed only by a successful read.
 HRESULT ReadInstallPath(char* buffer, DWORD size, LONG* registryError = nullptr);
 
+// One read of the install path, for a construction that needs it twice: for its log's path
+// and for the module-wide paths.
+struct InstallPathRead {
+    HRESULT result = E_FAIL;  // as ReadInstallPath answers
+    LONG registryError = ERROR_SUCCESS;
+    bool found = false;          // the value was there and fit in 260 characters
+    char text[MAX_PATH + 1] = {};  // the value when found, else empty
+
+    static InstallPathRead Now();
+    // Into a buffer of 260 characters as ReadInstallPath would have written it.
+    HRESULT CopyTo(char (&buffer)[MAX_PATH + 1]) const;
+};
+
 }  // namespace ov

@@ -18,16 +18,32 @@ MemberTable::MemberTable(const IID& iid) {
         info->ReleaseFuncDesc(desc);
         BStr name;
         // A property appears once per accessor; one row is enough.
-        if (SUCCEEDED(info->GetDocumentation(id, name.Put(), nullptr, nullptr, nullptr)) && name) {
-            DISPID known;
-            if (!Find(name.Get(), &known)) members_.emplace_back(name.Get(), id);
-        }
+        wchar_t folded[kLongest + 1];
+        std::size_t length = 0;
+        DISPID known;
+        if (SUCCEEDED(info->GetDocumentation(id, name.Put(), nullptr, nullptr, nullptr)) && name &&
+            Fold(name.Get(), folded, &length) && !Find(name.Get(), &known))
+            members_.emplace_back(std::wstring(folded, length), id);
     }
 }
 
+bool MemberTable::Fold(const wchar_t* name, wchar_t (&folded)[kLongest + 1], std::size_t* length) {
+    std::size_t n = 0;
+    for (; name[n]; ++n) {
+        const wchar_t c = name[n];
+        if (n == kLongest || c > 0x7F) return false;
+        folded[n] = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    }
+    *length = n;
+    return true;
+}
+
 bool MemberTable::Find(const wchar_t* name, DISPID* id) const {
+    wchar_t folded[kLongest + 1];
+    std::size_t length = 0;
+    if (!Fold(name, folded, &length)) return false;
     for (const auto& member : members_) {
-        if (_wcsicmp(member.first.c_str(), name) == 0) {
+        if (member.first.size() == length && std::wmemcmp(member.first.data(), folded, length) == 0) {
             *id = member.second;
             return true;
         }

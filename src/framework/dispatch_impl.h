@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,10 @@ public:
     bool Find(const wchar_t* name, DISPID* id) const;
 
 private:
+    // Names are kept with ASCII letters in lower case. A name with any other character than
+    // ASCII is left to the type information, whose rules for case are the platform's.
+    static constexpr std::size_t kLongest = 63;
+    static bool Fold(const wchar_t* name, wchar_t (&folded)[kLongest + 1], std::size_t* length);
     std::vector<std::pair<std::wstring, DISPID>> members_;
 };
 
