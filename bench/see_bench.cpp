@@ -96,10 +96,13 @@ void MakeSource(const std::string& src) {
 }
 
 // The install path (where the package leaves its marker) points into the work folder while
-// the benchmark runs; the old value comes back at the end.
+// the benchmark runs; the old value comes back at the end, and a key made for it goes.
 class InstallPathForBench {
 public:
     explicit InstallPathForBench(const std::string& path) {
+        HKEY key = nullptr;
+        keyExisted_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+        if (key) RegCloseKey(key);
         had_ = !RegGetValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath", RRF_RT_REG_SZ, nullptr, old_, &size_);
         RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath", REG_SZ, path.c_str(),
                         static_cast<DWORD>(path.size() + 1));
@@ -107,15 +110,17 @@ public:
     ~InstallPathForBench() {
         if (had_)
             RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath", REG_SZ, old_, size_);
-        else
+        else if (keyExisted_)
             RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath");
+        else
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
     }
 
 private:
     static constexpr const char* kKey = "SOFTWARE\\Orvanta";
     char old_[MAX_PATH] = {};
     DWORD size_ = sizeof old_;
-    bool had_ = false;
+    bool had_ = false, keyExisted_ = false;
 };
 
 double Median(std::vector<double> v) {
