@@ -4,7 +4,14 @@ set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
 source "$(dirname "$0")/apt-need.sh"
-ov_apt_need g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build locales cabextract
+# Both bitnesses of the server; wixl and msitools build the Windows Installer package, gcab and
+# osslsigncode the signed code download.
+ov_apt_need g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libwine-dev wine64 wine \
+    googletest cmake ninja-build locales cabextract python3 wixl msitools gcab osslsigncode
+
+# A 32-bit Wine for the x86 module's run-time tests, where the machine can get one.
+source "$(dirname "$0")/wine32.sh"
+ov_try_wine32
 
 # A Japanese locale gives Wine the double-byte ANSI code page 932 for the code-page tests.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then

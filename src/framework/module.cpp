@@ -95,7 +95,8 @@ HRESULT Module::UnregisterServer() {
         HRESULT hr = e->updateRegistry(false);
         if (FAILED(hr)) result = hr;
     }
-    HRESULT hr = UnRegisterTypeLib(*libid_, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+    // The library was registered for the module's own bitness (win32 or win64).
+    HRESULT hr = UnRegisterTypeLib(*libid_, 1, 0, LOCALE_NEUTRAL, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     return FAILED(result) ? result : hr;
 }
 
