@@ -103,14 +103,13 @@ def idl_typelib(text):
 
 
 def registration_rows(rgs_text, idl_text):
-    """Every registry row of DllRegisterServer: (key, name, data), and the keys removed whole."""
+    """The registry rows of DllRegisterServer, as (key, name, data), and the keys it removes
+    whole; then the rows of the library's own key that both modules share (TypeLib is one key
+    for both registry views), written once, by the x64 module's component."""
     rows, removable = rgs_rows(rgs_text)
     libid, version, helpstring, interfaces = idl_typelib(idl_text)
     lib = f"TypeLib\\{libid}\\{version}"
-    rows += [(lib, None, helpstring),
-             (f"{lib}\\0\\$(var.TypeLibPlatform)", None, "%MODULE%"),
-             (f"{lib}\\FLAGS", None, TYPELIB_FLAGS),
-             (f"{lib}\\HELPDIR", None, "[$(var.ServerFolder)]")]
+    rows.append((f"{lib}\\0\\$(var.TypeLibPlatform)", None, "%MODULE%"))
     removable.append(f"TypeLib\\{libid}")
     for iid, name in interfaces:
         key = f"Interface\\{{{iid}}}"
@@ -120,7 +119,10 @@ def registration_rows(rgs_text, idl_text):
                  (f"{key}\\TypeLib", None, libid),
                  (f"{key}\\TypeLib", "Version", version)]
         removable.append(key)
-    return rows, removable
+    shared = [(lib, None, helpstring),
+              (f"{lib}\\FLAGS", None, TYPELIB_FLAGS),
+              (f"{lib}\\HELPDIR", None, "[$(var.ServerFolder)]")]
+    return rows, removable, shared
 
 
 def registration_wxi(rows, removable):
@@ -174,9 +176,10 @@ def main():
     out_dir = Path(args.out_dir)
     work = out_dir / "package-work"
     work.mkdir(parents=True, exist_ok=True)
-    rows, removable = registration_rows((server / "OVCustInst.rgs").read_text(),
-                                        (server / "OVCustInstSrv.idl").read_text())
+    rows, removable, shared = registration_rows((server / "OVCustInst.rgs").read_text(),
+                                                (server / "OVCustInstSrv.idl").read_text())
     (work / "registration.wxi").write_text(registration_wxi(rows, removable))
+    (work / "typelib-shared.wxi").write_text(registration_wxi(shared, []))
 
     # wixl stops on a <Condition> inside a Component and ignores Permanent: take them out and
     # set them afterwards.
