@@ -20,14 +20,9 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
     $SUDO locale-gen >/dev/null
 fi
 
+source "$(dirname "$0")/wine-prefix.sh"
 if [ ! -f "$WINEPREFIX/.ov-ready" ]; then
   echo "creating Wine prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i </dev/null >/dev/null 2>&1
-  # Null graphics driver: windows, dialogs and message boxes work without a display.
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
-  # A crash prints a backtrace and exits instead of waiting on winedbg's dialog.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-  wineserver -k || true
+  ov_make_prefix
   touch "$WINEPREFIX/.ov-ready"
 fi

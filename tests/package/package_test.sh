@@ -6,12 +6,13 @@
 # OV_MSI, OV_X64_DLL, OV_X86_DLL, OV_OVLOG, OV_MAKE_PACKAGE, OV_PACKAGE_WORK, OV_ROOT.
 set -uo pipefail
 source "$OV_ROOT/scripts/wine32.sh"
+source "$OV_ROOT/scripts/wine-prefix.sh"
 work="$OV_PACKAGE_WORK"
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 unset DISPLAY
-wineboot -i </dev/null >/dev/null 2>&1
+ov_make_prefix
 wineserver -p 2>/dev/null
 wineboot </dev/null >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null' EXIT
