@@ -5,7 +5,7 @@ The registry rows that register each module are made here from the module's own 
 script (the .rgs that DllRegisterServer runs) and its interface definition (what
 RegisterTypeLib writes for the type library and the dual interface), so the package and
 regsvr32 cannot drift apart. wixl lacks a few WiX features the package uses; they are applied
-to the built database with msibuild: component conditions and an inclusive upgrade maximum.
+to the built database with msibuild: component conditions and Permanent components.
 """
 import argparse
 import os
@@ -152,6 +152,15 @@ def file_version(rc_text):
     return ".".join(m.groups())
 
 
+def product_version(version):
+    """The package's ProductVersion for a file version: Windows Installer compares only the first
+    three fields, so the fourth, the one each build raises, joins the third (1.0.0.12 -> 1.0.12)."""
+    major, minor, build, revision = (int(f) for f in version.split("."))
+    if revision >= 1000 or build * 1000 + revision > 65535 or major > 255 or minor > 255:
+        raise ValueError(f"version {version} does not map to a product version")
+    return f"{major}.{minor}.{build * 1000 + revision}"
+
+
 def msibuild(msi, query):
     subprocess.run(["msibuild", str(msi), "-q", query], check=True, stdout=subprocess.DEVNULL)
 
@@ -164,12 +173,14 @@ def main():
     p.add_argument("--out-dir", help="where OVCustInstSrv-<version>.msi goes")
     p.add_argument("--version", help="package version (default: the module's file version)")
     p.add_argument("--print-version", action="store_true", help="print the version and stop")
+    p.add_argument("--print-product-version", action="store_true",
+                   help="print the package's ProductVersion and stop")
     args = p.parse_args()
 
     server = ROOT / "src" / "server"
     version = args.version or file_version((server / "OVCustInstSrv.rc").read_text())
-    if args.print_version:
-        print(version)
+    if args.print_version or args.print_product_version:
+        print(product_version(version) if args.print_product_version else version)
         return 0
     if not (args.x64 and args.x86 and args.ovlog and args.out_dir):
         p.error("--x64, --x86, --ovlog and --out-dir are needed")
@@ -197,7 +208,7 @@ def main():
     msi = out_dir / f"OVCustInstSrv-{version}.msi"
     product_code = str(uuid.uuid5(PRODUCT_NAMESPACE, "OVCustInstSrv " + version)).upper()
     # wixl takes a file's Source only relative to the directory it runs in.
-    defines = {"Version": version, "ProductCode": product_code, "X64Dll": os.path.relpath(args.x64),
+    defines = {"Version": product_version(version), "ProductCode": product_code, "X64Dll": os.path.relpath(args.x64),
                "X86Dll": os.path.relpath(args.x86), "OvLog": os.path.relpath(args.ovlog)}
     cmd = ["wixl", "-a", "x64", "-I", str(work), "-o", str(msi)]
     for k, v in defines.items():
@@ -217,9 +228,6 @@ def main():
         if cols[0] in permanent:
             msibuild(msi, f"UPDATE `Component` SET `Attributes` = {int(cols[3]) | 16} "
                           f"WHERE `Component` = '{cols[0]}'")  # msidbComponentAttributesPermanent
-    # The one upgrade row includes its maximum: a package of the same major.minor.build with a
-    # lower fourth field is replaced too (msidbUpgradeAttributesVersionMinInclusive | MaxInclusive).
-    msibuild(msi, "UPDATE `Upgrade` SET `Attributes` = 768")
     print(msi)
     return 0
 

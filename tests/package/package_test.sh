@@ -77,6 +77,7 @@ workstation_files() {  # checksums of what belongs to the workstation
     (cd "$drive_c/OVPkg" && find . -type f | LC_ALL=C sort | xargs -d '\n' md5sum)
 }
 absent() { [ ! -e "$1" ]; }
+fails() { ! "$@"; }
 none_left() { [ -z "$(registry 64)" ] && [ -z "$(registry 32)" ]; }
 
 echo "install: msiexec /i $(basename "$OV_MSI") INSTALLPATH DOSINSTALLPATH QUIETUI=1"
@@ -158,14 +159,16 @@ wine reg delete 'HKLM\SOFTWARE\Orvanta' /f /reg:32 </dev/null >/dev/null 2>&1
 row "older package installs" msiexec old /i "$(win "$old_msi")"
 row "an install without properties copies the settings to the view that lacks them" \
     settings_are "$install" "$dos" 0x1
-row "older package is the one product" test "$(products)" = 1.0.0.11
+row "older package is the one product" test "$(products)" = 1.0.11
 workstation_files >"$work/workstation-before.txt"
 row "upgrade exits 0" msiexec upgrade /i "$(win "$OV_MSI")"
 row "upgrade log: no action failed" log_clean upgrade
-row "upgrade leaves one product, the new version" test "$(products)" = "$(python3 "$OV_MAKE_PACKAGE" --print-version)"
+row "upgrade leaves one product, the new version" test "$(products)" = "$(python3 "$OV_MAKE_PACKAGE" --print-product-version)"
 row "upgrade puts the new x64 module in place" same_files "$OV_X64_DLL" "$dir64/OVCustInstSrv.dll"
 row "upgrade keeps the workstation's files" cmp -s "$work/workstation-before.txt" <(workstation_files)
 row "upgrade keeps the settings" settings_are "$install" "$dos" 0x1
+row "the older package refuses to install over the newer" fails msiexec downgrade /i "$(win "$old_msi")"
+row "after that the newer product is still the one" test "$(products)" = "$(python3 "$OV_MAKE_PACKAGE" --print-product-version)"
 row "the upgraded product uninstalls" msiexec final /x "$(win "$OV_MSI")"
 row "nothing registered after it" none_left
 
