@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace ovlog {
@@ -45,7 +46,7 @@ std::string Clean(std::string s) {  // one line of plain text for the table
 std::string Cut(std::string s, std::size_t most) {
     if (s.size() <= most) return s;
     std::size_t keep = most - 3;
-    while (keep > 0 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80) --keep;  // not inside a UTF-8 letter
+    for (int i = 0; i < 3 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80; ++i) --keep;  // a UTF-8 letter whole
     return s.erase(keep) + "...";
 }
 
@@ -76,7 +77,7 @@ std::string Columns(std::vector<std::vector<std::string>> rows, const std::strin
 // a CR) gets a leading single quote, so that it is shown as the text it is; such a cell and any
 // holding a comma, quote or line break is quoted. A lone "-" (no workstation) computes nothing.
 std::string CsvField(const std::string& s) {
-    const bool formula = !s.empty() && std::strchr("=+-@\t\r", s[0]) && s != "-";
+    const bool formula = !s.empty() && std::string_view("=+-@\t\r").find(s[0]) != std::string_view::npos && s != "-";
     if (!formula && s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string out = formula ? "\"'" : "\"";
     for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
