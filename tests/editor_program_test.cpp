@@ -169,9 +169,9 @@ TEST(EditorProgramTest, NeverListsAFileNamedAfterADevice) {
     for (const std::wstring& path : made) DeleteFileW(path.c_str());  // by its own name only
 }
 
-// Saving onto a drive too full for the new text: "Not saved", and the script on the drive whole as it was.
-// Once there is room the same save goes through. Nothing but the script is left in its folder.
-TEST(EditorProgramTest, SavingOntoAFullDriveLeavesTheScriptAsItWas) {
+// Saving onto a drive too full for the new text, then onto a read-only script: "Not saved", and the script
+// whole as it was. Once there is room the same save goes through. Nothing but the script is left in its folder.
+TEST(EditorProgramTest, ASaveThatFailsLeavesTheScriptAsItWas) {
     const char* drive = std::getenv("OV_SMALL_DRIVE");
     if (!drive || !*drive) GTEST_SKIP() << "OV_SMALL_DRIVE not set: no small drive mounted";
     Site site("ovtest editor", "0", "0", drive);
@@ -196,13 +196,16 @@ TEST(EditorProgramTest, SavingOntoAFullDriveLeavesTheScriptAsItWas) {
     editor.Choose("Develop\\Z4Hello.asl");
     ASSERT_TRUE(Until([&] { return size_t(SendMessageA(editor.edit, WM_GETTEXTLENGTH, 0, 0)) == old.size(); }));
     SendMessageA(editor.edit, WM_SETTEXT, 0, LPARAM(changed.c_str()));
-    for (const bool room : {false, true}) {
-        SCOPED_TRACE(room ? "room made" : "drive full");
-        if (room) DeleteFileA(filler.c_str());
+    const struct { const char* name; bool full, readOnly, saved; } steps[] = {
+        {"drive full", true, false, false}, {"read-only script", false, true, false}, {"room made", false, false, true}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (!step.full) DeleteFileA(filler.c_str());
+        SetFileAttributesA(script.c_str(), step.readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
         SendMessageA(editor.save, BM_CLICK, 0, 0);
-        EXPECT_TRUE(Until([&] { return Text(editor.status).rfind(room ? "Saved" : "Not saved", 0) == 0; }))
+        EXPECT_TRUE(Until([&] { return Text(editor.status).rfind(step.saved ? "Saved" : "Not saved", 0) == 0; }))
             << Text(editor.status);
-        EXPECT_EQ(ReadFileText(script), room ? changed : old);
+        EXPECT_EQ(ReadFileText(script), step.saved ? changed : old);
         EXPECT_EQ(files(), before);
     }
     EXPECT_TRUE(editor.Close());
