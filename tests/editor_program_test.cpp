@@ -21,10 +21,13 @@ std::string Text(HWND control) {  // another process's control answers WM_GETTEX
     return SendMessageA(control, WM_GETTEXT, sizeof text, LPARAM(text)), text;
 }
 
-// A script server (Orvan.ini; each script holds its label; a subfolder) and a workstation's Empxxx.ini.
+// A script server (Orvan.ini; each script holds its label; a subfolder) and a workstation's Empxxx.ini; the
+// server's folder in the sandbox, or on another drive (removed again).
 struct Site {
-    Site(const std::string& serverName, const std::string& backup, const std::string& warnings)
-        : server(sandbox / serverName), orvan(server + "\\Orvan.ini"), empxxx(sandbox / "Empxxx.ini") {
+    Site(const std::string& serverName, const std::string& backup, const std::string& warnings,
+         const std::string& drive = "")
+        : server(drive.empty() ? sandbox / serverName : drive + "\\" + serverName), orvan(server + "\\Orvan.ini"),
+          empxxx(sandbox / "Empxxx.ini") {
         for (const char* dir : {"", "\\Scripts", "\\Scripts\\Prod", "\\Scripts\\Develop", "\\Scripts\\Develop\\Lib"})
             CreateDirectoryA((server + dir).c_str(), nullptr);
         WriteFileText(orvan, "[Scripting]\r\nScriptingPath=Scripts\r\nProductionPath=Prod\r\n"
@@ -32,6 +35,7 @@ struct Site {
         WriteFileText(empxxx, "[Scripting]\r\nAutomaticBackupEnabled=" + backup + "\r\nWarningsEnabled=" + warnings);
         for (const std::string& name : kAll) WriteFileText(server + "\\Scripts\\" + name, name + "\r\n");
     }
+    ~Site() { RemoveTree(server); }
     InstallSandbox sandbox;
     std::string server, orvan, empxxx;
 };
@@ -137,6 +141,75 @@ TEST(EditorProgramTest, TellsWhatIsMissing) {
         EXPECT_EQ(editor.Listed(), listed);
         EXPECT_TRUE(editor.Close());
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Names that open a device in any folder; a share or a Unix drive can hold such files, which the
+// platform makes only under their full "\\?\" name.
+const wchar_t* const kDevices[] = {L"aux.asl", L"PRN.asl", L"nul.asl", L"com1.asl", L"lpt1.asl", L"NUL .asl",
+                                   L"AUX  .asl", L"com\u00B9.asl", L"CONOUT$.asl"};
+
+TEST(EditorProgramTest, NeverListsAFileNamedAfterADevice) {
+    Site site("server", "1", "1");
+    std::vector<std::wstring> made;
+    for (const wchar_t* name : kDevices) {
+        made.push_back(L"\\\\?\\" + Wide(site.server) + L"\\Scripts\\Prod\\" + name);
+        const HANDLE file = CreateFileW(made.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot make the file of device name " << made.size();
+        CloseHandle(file);
+    }
+    Editor editor(site);
+    EXPECT_EQ(editor.Listed(), kAll);
+    for (const char* told : {"aux.asl", "PRN.asl", "nul.asl", "com1.asl", "lpt1.asl", "NUL .asl", "AUX  .asl"})
+        EXPECT_NE(Text(editor.status).find(told), std::string::npos) << told << " not told: " << Text(editor.status);
+    EXPECT_TRUE(editor.Close());
+    for (const std::wstring& path : made) DeleteFileW(path.c_str());  // by its own name only
+}
+
+// Saving onto a drive too full for the new text, then onto a read-only script: "Not saved", and the script
+// whole as it was. Once there is room the same save goes through. Nothing but the script is left in its folder.
+TEST(EditorProgramTest, ASaveThatFailsLeavesTheScriptAsItWas) {
+    const char* drive = std::getenv("OV_SMALL_DRIVE");
+    if (!drive || !*drive) GTEST_SKIP() << "OV_SMALL_DRIVE not set: no small drive mounted";
+    Site site("ovtest editor", "0", "0", drive);
+    const std::string folder = site.server + "\\Scripts\\Develop", script = folder + "\\Z4Hello.asl";
+    const std::string old = std::string(100000, 'o') + "\r\n", changed = std::string(150000, 'c') + "\r\n";
+    WriteFileText(script, old);
+    const std::string filler = std::string(drive) + "\\ovtest filler";
+    {
+        std::ofstream fill(filler, std::ios::binary);
+        for (const std::string block(4096, 'f'); fill.write(block.data(), block.size());) {}
+    }
+    auto files = [&] {
+        Items names;
+        WIN32_FIND_DATAA f;
+        ov::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &f));
+        for (bool more = !!find; more; more = FindNextFileA(find.Get(), &f))
+            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(f.cFileName);
+        return names;
+    };
+    const Items before = files();
+    Editor editor(site);
+    editor.Choose("Develop\\Z4Hello.asl");
+    ASSERT_TRUE(Until([&] { return size_t(SendMessageA(editor.edit, WM_GETTEXTLENGTH, 0, 0)) == old.size(); }));
+    SendMessageA(editor.edit, WM_SETTEXT, 0, LPARAM(changed.c_str()));
+    const struct { const char* name; bool full, readOnly, saved; } steps[] = {
+        {"drive full", true, false, false}, {"read-only script", false, true, false}, {"room made", false, false, true}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (!step.full) DeleteFileA(filler.c_str());
+        SetFileAttributesA(script.c_str(), step.readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+        SendMessageA(editor.save, BM_CLICK, 0, 0);
+        EXPECT_TRUE(Until([&] { return Text(editor.status).rfind(step.saved ? "Saved" : "Not saved", 0) == 0; }))
+            << Text(editor.status);
+        EXPECT_EQ(ReadFileText(script), step.saved ? changed : old);
+        EXPECT_EQ(files(), before);
+    }
+    EXPECT_TRUE(editor.Close());
+    DeleteFileA(filler.c_str());
 }
 
 }  // namespace

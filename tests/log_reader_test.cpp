@@ -106,30 +106,112 @@ TEST(LogReader, TableCsvAndJsonOfOneRecordAndTheSummaryOfSeveral) {
               "Workstation  Records  Skipped\nWS-1               3        1\nWS-2               1        0\n");
 }
 
+// One record with a 1 MB cell among ordinary ones: what each format prints grows with the records and
+// the input, never with their product (every row padded to the widest, every CSV row to the most pairs).
+TEST(LogReader, OneHugeRecordNeitherWidensNorLengthensTheOthers) {
+    const std::string mb(1000000, 'x'), head = "\r\nTime: (mm/dd/yy)   1/1/2027   0:0:0 \r\nFile:    M\r\nLine:    1\r\n";
+    std::vector<const char*> pairs(200000, "a: ");
+    for (std::size_t i = 1; i < pairs.size(); i += 2) pairs[i] = "b";
+    const struct { const char* name; std::string text; } rows[] = {
+        {"a 1 MB reason", head + "HRESULT: 5\r\nReason:  " + mb + "\r\n"},
+        {"a 1 MB value", Stored({2027, 1, 1, 0, 0, 0}, "M", 1, 5, "", {"sz: ", mb.c_str()})},
+        {"100,000 pairs", Stored({2027, 1, 1, 0, 0, 0}, "M", 1, 5, "", pairs)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string text = row.text;
+        for (int i = 0; i < 50; ++i) text += kCopy;
+        const auto records = ovlog::ParseLog(text, "WS").records;
+        ASSERT_EQ(records.size(), 51u);
+        const std::string table = ovlog::FormatTable(records);
+        const std::size_t rowMost = 6 * (ovlog::kMaxCellBytes + 2) + ovlog::kMaxLastCellBytes + 1;
+        EXPECT_LE(table.size(), 52 * rowMost);
+        EXPECT_NE(table.find("...\n"), std::string::npos) << "the long cell is cut visibly";
+        EXPECT_NE(table.find("szSourceDir: C:\\; szDestDir: D:\n"), std::string::npos) << "the others are whole";
+        EXPECT_LE(ovlog::FormatCsv(records).size(), 5 * text.size());  // a pair "a: b" takes 25 bytes in either
+        EXPECT_LE(ovlog::FormatJson(records).size(), 5 * text.size());
+    }
+}
+
+// A spreadsheet runs a cell that begins with = + - @, a tab or a CR as a formula; a page can put such names
+// into the log. Each text column of CSV is written so that it shows as text.
+TEST(LogReader, CsvCellsThatWouldRunAsFormulasBeginWithASingleQuote) {
+    const struct { const char *text, *cell; } rows[] = {
+        {"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""}, {"+1", "\"'+1\""}, {"-2+3", "\"'-2+3\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""}, {"\t=1", "\"'\t=1\""}, {"\r=1", "\"'\r=1\""},
+        {"a=b", "a=b"}, {" =1", " =1"}, {"a,b", "\"a,b\""}, {"-", "-"} /* no workstation */, {"--", "\"'--\""},
+    };
+    for (const auto& row : rows) {
+        ovlog::Record r{row.text, {2027, 1, 2, 3, 4, 5}, row.text, -7, 5, row.text, {{row.text, row.text}}};
+        const std::string c = row.cell, csv = ovlog::FormatCsv({r});
+        EXPECT_EQ(csv.substr(csv.find('\n') + 1), "2027-01-02 03:04:05," + c + "," + c + ",-7,5," + c + "," + c + "," + c +
+                                                      "\n") << row.text;
+    }
+}
+
 #ifdef _WIN32
 #include "support/test_support.h"
 
-TEST(LogReader, ProgramPrintsTheRecordOfAFailedCopyThroughTheControlAsCsv) {
-    ovtest::InstallSandbox sandbox;
-    ovtest::DialogResponder responder;
-    const ov::BStr name = ov::BStr::FromAnsi("none.txt"), dir = ov::BStr::FromAnsi(sandbox.Path().c_str());
-    const HRESULT notFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    ASSERT_EQ(ovtest::CreateControl()->CopyFile(name.Get(), dir.Get(), dir.Get()), notFound);
-    const auto log = ovtest::SplitLogRecords(sandbox.LogText());  // the test's own reading
-    ASSERT_EQ(log.records.size(), 1u) << sandbox.LogText();
-    const auto& r = log.records[0];
-    const std::string time = ovlog::FormatStamp({r.time.wYear, r.time.wMonth, r.time.wDay, r.time.wHour, r.time.wMinute,
-                                                 r.time.wSecond});
-    std::string reason = ovtest::SystemMessage(notFound);
-    reason.erase(reason.find_last_not_of("\r\n") + 1);
-    const std::string dll = ovtest::DllPath(), exe = dll.substr(0, dll.rfind('\\')) + "\\ovlog.exe";
-    FILE* pipe = _popen(("\"\"" + exe + "\" --format csv \"" + (sandbox / "OVCILog.txt") + "\"\"").c_str(), "r");
+namespace {
+
+struct Outcome {
+    int code;
     std::string out;
-    for (char buf[256]; pipe && std::fgets(buf, sizeof buf, pipe);) out += buf;
-    EXPECT_EQ(pipe ? _pclose(pipe) : -1, 0);
-    const std::string file = sandbox / "none.txt";
-    EXPECT_EQ(out, "time,workstation,module,line,hresult,reason,label1,value1,label2,value2,label3,value3\n" + time + ",-," +
-                       r.file + "," + r.line + ",80070002," + reason + ",szFileName,none.txt,szSourceDir," + file +
-                       ",szDestDir," + file + "\n");
+};
+Outcome Ovlog(const std::string& arguments) {  // the program beside the server module; its standard output
+    const std::string dll = ovtest::DllPath(), exe = dll.substr(0, dll.rfind('\\')) + "\\ovlog.exe";
+    FILE* pipe = _popen(("\"\"" + exe + "\" " + arguments + "\"").c_str(), "rb");
+    std::string out;
+    char buf[65536];
+    for (std::size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    return {pipe ? _pclose(pipe) : -1, out};
+}
+
+}  // namespace
+
+// A failed copy through the control, then its record as CSV; a page may choose the name that is logged.
+TEST(LogReader, ProgramPrintsTheRecordOfAFailedCopyThroughTheControlAsCsv) {
+    const struct { const char *name, *nameCell, *pathCell; /* %s: the folder */ } rows[] = {
+        {"none.txt", "none.txt", "%s\\none.txt"},
+        {"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\"", "\"%s\\=HYPERLINK(\"\"x\"\",\"\"y\"\")\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ovtest::InstallSandbox sandbox;
+        ovtest::DialogResponder responder;
+        const ov::BStr name = ov::BStr::FromAnsi(row.name), dir = ov::BStr::FromAnsi(sandbox.Path().c_str());
+        ASSERT_TRUE(FAILED(ovtest::CreateControl()->CopyFile(name.Get(), dir.Get(), dir.Get())));
+        const auto log = ovtest::SplitLogRecords(sandbox.LogText());  // the test's own reading
+        ASSERT_EQ(log.records.size(), 1u) << sandbox.LogText();
+        const auto& r = log.records[0];
+        const std::string time = ovlog::FormatStamp({r.time.wYear, r.time.wMonth, r.time.wDay, r.time.wHour,
+                                                     r.time.wMinute, r.time.wSecond});
+        std::string reason = ovtest::SystemMessage(std::stoul(r.code, nullptr, 16));
+        reason.erase(reason.find_last_not_of("\r\n") + 1);
+        std::string path = row.pathCell;
+        path.replace(path.find("%s"), 2, sandbox.Path());
+        const Outcome run = Ovlog("--format csv \"" + (sandbox / "OVCILog.txt") + "\"");
+        EXPECT_EQ(run.code, 0);
+        EXPECT_EQ(run.out, "time,workstation,module,line,hresult,reason,label1,value1,label2,value2,label3,value3\r\n" +
+                               time + ",-," + r.file + "," + r.line + "," + r.code + "," + reason + ",szFileName," +
+                               row.nameCell + ",szSourceDir," + path + ",szDestDir," + path + "\r\n");
+    }
+}
+
+// A gathered folder with one log holding a 1 MB line among ordinary records: the program ends with
+// output of about the input's size, the long cell cut in the table.
+TEST(LogReader, ProgramPrintsAFolderWithAHugeRecordInBoundedOutput) {
+    ovtest::InstallSandbox sandbox;
+    std::string text = "\r\nTime: (mm/dd/yy)   1/1/2027   0:0:0 \r\nFile:    M\r\nLine:    1\r\nHRESULT: 5\r\nReason:  " +
+                       std::string(1000000, 'x') + "\r\n";
+    for (int i = 0; i < 300; ++i) text += kCopy;
+    ovtest::WriteFileText(sandbox / "WS-0001.txt", text);
+    ovtest::WriteFileText(sandbox / "WS-0002.txt", kOwn);
+    for (const char* format : {"table", "csv", "json"}) {
+        const Outcome run = Ovlog(std::string("--format ") + format + " \"" + sandbox.Path() + "\"");
+        EXPECT_EQ(run.code, 0) << format;
+        EXPECT_LE(run.out.size(), 2 * text.size()) << format;
+        EXPECT_NE(run.out.find("Could not find ORVAN data."), std::string::npos) << format;
+    }
 }
 #endif

@@ -1,7 +1,7 @@
 // Arbitrary bytes as a log file. Nothing may be read or written past a buffer (the sanitizers
 // watch that); how the bytes arrive must not change what is read; every record read, written
-// again with the server's own record layout, must read back the same with nothing skipped; and
-// the outputs must hold no raw control characters.
+// again with the server's own record layout, must read back the same with nothing skipped; the
+// outputs must hold no raw control characters, and their size must stay within a multiple of the input's.
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
@@ -99,12 +99,15 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         return n;
     };
     const std::size_t n = whole.records.size();
-    CHECK(lines(ovlog::FormatTable(whole.records)) == n + 1);
+    const std::string table = ovlog::FormatTable(whole.records);
+    CHECK(lines(table) == n + 1);
+    // Output grows with the input, never with the records times the widest of them.
+    CHECK(table.size() <= (n + 1) * (6 * (ovlog::kMaxCellBytes + 2) + ovlog::kMaxLastCellBytes + 1));
+    CHECK(ovlog::FormatCsv(whole.records).size() <= 8 * text.size() + 64);
     CHECK(lines(ovlog::FormatJson(whole.records)) == (n ? n + 2 : 1));
     ovlog::Summary summary;
     for (const auto& r : whole.records) summary.Add(r);
     summary.AddSkipped("WS", whole.skipped);
     lines(summary.Format());
-    ovlog::FormatCsv(whole.records);
     return 0;
 }

@@ -4,7 +4,8 @@
 // a text area and saves it; the workstation's settings say whether the previous version is
 // kept in the backup folder first and whether to ask before unsaved changes are dropped.
 // Missing settings or folders are told in the status line and in the empty text area, never
-// in a message box: the program must come up without anyone answering.
+// in a message box: the program must come up without anyone answering. A file named after a
+// device (prn.asl) is not listed: opening it would read the device, saving it write there.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/dos_device_name.h"
 #include "framework/unique_any.h"
 
 namespace {
@@ -46,6 +48,44 @@ std::string Trim(std::string s) {
     s.erase(0, s.find_first_not_of(" \t"));
     s.erase(s.find_last_not_of(" \t") + 1);
     return s;
+}
+
+std::wstring WideName(const char* name) {  // in the ANSI code page, as FindFirstFileA gives it
+    std::wstring wide(MAX_PATH, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], MAX_PATH);
+    wide.resize(n > 0 ? n - 1 : 0);
+    return wide;
+}
+
+std::string SystemText(DWORD error) {  // the platform's reason, without its line end
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
+                   nullptr);
+    std::string reason = text;
+    return reason.erase(reason.find_last_not_of("\r\n .") + 1);
+}
+
+// The text is written whole into a new file beside the script, which then takes the script's
+// place: a write that fails (a full drive) leaves the script as it was, and the new file is
+// removed. Returns 0 or the platform's error.
+DWORD WriteWhole(const std::string& path, const std::string& text) {
+    char temp[MAX_PATH];
+    if (!GetTempFileNameA(Parent(path).c_str(), "sed", 0, temp)) return GetLastError();
+    DWORD error = 0;
+    {
+        const HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ov::UniqueHandle file(h == INVALID_HANDLE_VALUE ? nullptr : h);
+        const DWORD size = static_cast<DWORD>(text.size());
+        DWORD done = 0;
+        if (!file || !WriteFile(file.Get(), text.data(), size, &done, nullptr) || !FlushFileBuffers(file.Get()))
+            error = GetLastError();
+        else if (done != size)
+            error = ERROR_DISK_FULL;
+    }
+    if (!error && !MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error) DeleteFileA(temp);
+    return error;
 }
 
 std::string FullPath(const std::string& p) {  // the folder of a relative Orvan.ini must be absolute
@@ -177,7 +217,8 @@ private:
         Status(status + "; backups " + (backup_ ? "on" : "off") + ", warnings " + (warnings_ ? "on." : "off."));
     }
 
-    // Every file of one script folder, by name, labelled with the folder's name.
+    // Every file of one script folder, by name, labelled with the folder's name; those named after
+    // a device are told instead.
     void List(const std::string& root, const std::string& folder, std::vector<std::string>& problems) {
         const std::string path = root + folder;
         WIN32_FIND_DATAA f;
@@ -187,9 +228,14 @@ private:
             return;
         }
         std::vector<Script> found;
-        for (bool more = true; more; more = FindNextFileA(find.Get(), &f))
-            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                found.push_back({folder + "\\" + f.cFileName, path + "\\" + f.cFileName});
+        std::string devices;
+        for (bool more = true; more; more = FindNextFileA(find.Get(), &f)) {
+            if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            if (ov::IsDosDeviceName(WideName(f.cFileName))) devices += std::string(devices.empty() ? "" : ", ") + f.cFileName;
+            else found.push_back({folder + "\\" + f.cFileName, path + "\\" + f.cFileName});
+        }
+        if (!devices.empty())
+            problems.push_back("Not listed from " + path + ", as the names open devices: " + devices + ".");
         std::sort(found.begin(), found.end(),
                   [](const Script& a, const Script& b) { return lstrcmpiA(a.label.c_str(), b.label.c_str()) < 0; });
         scripts_.insert(scripts_.end(), found.begin(), found.end());
@@ -229,6 +275,10 @@ private:
         if (current_ < 0) return Status("No script is open."), false;
         const Script& s = scripts_[current_];
         const std::string text = Text();
+        // The new text takes the place of the file, which a read-only mark must still prevent.
+        const DWORD attributes = GetFileAttributesA(s.path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            return Status("Not saved: " + s.path + " is read-only."), false;
         std::string kept;
         if (backup_ && IsFile(s.path)) {  // the previous version, before it is overwritten
             if (backupFolder_.empty()) return Status("Not saved: backups are on, but no backup folder is set."), false;
@@ -237,10 +287,9 @@ private:
             if (!CopyFileA(s.path.c_str(), kept.c_str(), FALSE))
                 return Status("Not saved: the previous version could not be kept as " + kept + "."), false;
         }
-        ov::UniqueFile file(std::fopen(s.path.c_str(), "wb"));
-        bool written = file && std::fwrite(text.data(), 1, text.size(), file.Get()) == text.size();
-        written = file && std::fclose(file.Detach()) == 0 && written;
-        if (!written) return Status("Not saved: " + s.path + " could not be written."), false;
+        if (const DWORD error = WriteWhole(s.path, text))
+            return Status("Not saved: " + s.path + " could not be written (" + SystemText(error) +
+                          "); the file is as it was."), false;
         saved_ = text;
         Status("Saved " + s.path + (kept.empty() ? "." : "; the previous version is in " + kept + "."));
         return true;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace ovlog {
 namespace {
@@ -40,12 +42,25 @@ std::string Clean(std::string s) {  // one line of plain text for the table
     return s;
 }
 
-// Rows of cells in aligned columns two blanks apart; align says 'l' or 'r' per column. The
-// last column is not padded and no line ends in blanks.
-std::string Columns(const std::vector<std::vector<std::string>>& rows, const std::string& align) {
+// A cell wider than its column may be is cut, visibly: one long value must not widen every row.
+std::string Cut(std::string s, std::size_t most) {
+    if (s.size() <= most) return s;
+    std::size_t keep = most - 3;
+    for (int i = 0; i < 3 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80; ++i) --keep;  // a UTF-8 letter whole
+    return s.erase(keep) + "...";
+}
+
+// Rows of cells in aligned columns two blanks apart; align says 'l' or 'r' per column. Cells are
+// cut to kMaxCellBytes (the last column to kMaxLastCellBytes), so the output grows with the
+// number of rows, never with their product and the widest cell. The last column is not padded
+// and no line ends in blanks.
+std::string Columns(std::vector<std::vector<std::string>> rows, const std::string& align) {
     std::vector<std::size_t> widths(align.size(), 0);
-    for (const auto& row : rows)
-        for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    for (auto& row : rows)
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            row[i] = Cut(std::move(row[i]), i + 1 < align.size() ? kMaxCellBytes : kMaxLastCellBytes);
+            widths[i] = std::max(widths[i], row[i].size());
+        }
     std::string out;
     for (const auto& row : rows) {
         std::string line;
@@ -58,9 +73,13 @@ std::string Columns(const std::vector<std::vector<std::string>>& rows, const std
     return out;
 }
 
+// A cell that a spreadsheet would run as a formula (its first character one of = + - @, a tab or
+// a CR) gets a leading single quote, so that it is shown as the text it is; such a cell and any
+// holding a comma, quote or line break is quoted. A lone "-" (no workstation) computes nothing.
 std::string CsvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
+    const bool formula = !s.empty() && std::string_view("=+-@\t\r").find(s[0]) != std::string_view::npos && s != "-";
+    if (!formula && s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = formula ? "\"'" : "\"";
     for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
     return out + "\"";
 }
@@ -167,12 +186,13 @@ std::string FormatTable(const std::vector<Record>& records) {
     std::vector<std::vector<std::string>> rows{
         {"Time", "Workstation", "Module", "Line", "HRESULT", "Reason", "Details"}};
     for (const Record& r : records) {
-        std::string details;
-        for (const Pair& p : r.pairs) details += (details.empty() ? "" : "; ") + p.label + ": " + p.value;
+        std::string details;  // no longer than its cell shows
+        for (std::size_t i = 0; i < r.pairs.size() && details.size() <= kMaxLastCellBytes; ++i)
+            details += (i ? "; " : "") + r.pairs[i].label + ": " + r.pairs[i].value;
         rows.push_back({FormatStamp(r.time), Clean(r.workstation), Clean(r.module), std::to_string(r.line),
                         FormatCode(r.code), Clean(r.reason), Clean(details)});
     }
-    return Columns(rows, "lllrlll");
+    return Columns(std::move(rows), "lllrlll");
 }
 
 std::string FormatCsv(const std::vector<Record>& records) {
@@ -185,7 +205,7 @@ std::string FormatCsv(const std::vector<Record>& records) {
         out += FormatStamp(r.time) + "," + CsvField(r.workstation) + "," + CsvField(r.module) + "," +
                std::to_string(r.line) + "," + FormatCode(r.code) + "," + CsvField(r.reason);
         for (const Pair& p : r.pairs) out += "," + CsvField(p.label) + "," + CsvField(p.value);
-        out += std::string(2 * (most - r.pairs.size()), ',') + "\n";
+        out += "\n";  // a shorter row ends early: filling it would multiply the longest record by the rows
     }
     return out;
 }
@@ -226,11 +246,11 @@ std::string Summary::Format() const {
     std::vector<std::vector<std::string>> rows{{"HRESULT", "Records", "Reason"}};
     for (auto it : ByCount(codes_, [](const CodeCount& c) { return c.records; }))
         rows.push_back({FormatCode(it->first), std::to_string(it->second.records), it->second.reason});
-    out += Columns(rows, "lrl") + "\n";
+    out += Columns(std::move(rows), "lrl") + "\n";
     rows = {{"Workstation", "Records", "Skipped"}};
     for (auto it : ByCount(stations_, [](const StationCount& c) { return c.records; }))
         rows.push_back({Clean(it->first), std::to_string(it->second.records), std::to_string(it->second.skipped)});
-    return out + Columns(rows, "lrr");
+    return out + Columns(std::move(rows), "lrr");
 }
 
 }  // namespace ovlog

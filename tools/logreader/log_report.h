@@ -30,12 +30,19 @@ std::string FormatStamp(const Stamp& t);
 // "80070002", as the log writes it
 std::string FormatCode(std::uint32_t code);
 
+// Table cells are cut to this many bytes, ending in "...", so that one long value neither widens
+// every row nor makes the output grow beyond the input's size; the last column (Details) keeps
+// more, as it needs no padding.
+inline constexpr std::size_t kMaxCellBytes = 100;
+inline constexpr std::size_t kMaxLastCellBytes = 1000;
+
 // Columns Time, Workstation, Module, Line, HRESULT, Reason, Details ("label: value; ...");
-// control characters are shown as blanks.
+// control characters are shown as blanks; long cells cut as above.
 std::string FormatTable(const std::vector<Record>& records);
-// A header and one row per record: time, workstation, module, line, hresult, reason, then
-// label1, value1, ... for as many pairs as the record with the most has (shorter rows are filled
-// with empty fields).
+// A header naming the columns time, workstation, module, line, hresult, reason, then label1,
+// value1, ... for as many pairs as the record with the most has; one row per record with only
+// the fields it has. Nothing is cut; a text cell that a spreadsheet would take for a formula
+// begins with a single quote.
 std::string FormatCsv(const std::vector<Record>& records);
 // An array with one object per line. Text that is not UTF-8 is taken byte by byte as Latin-1.
 std::string FormatJson(const std::vector<Record>& records);
