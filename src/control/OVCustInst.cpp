@@ -1,6 +1,6 @@
 #include "OVCustInst.h"
 
-#include "../environment/registry_readers.h"
+#include "../diagnostics/install_path.h"
 #include "../framework/bounded_text.h"
 #include "../diagnostics/error_codes.h"
 

@@ -10,7 +10,7 @@
 #include "../framework/object_root.h"
 #include "../framework/object_safety.h"
 #include "../framework/unique_any.h"
-#include "../server/resource.h"
+#include "control_resources.h"
 #include "ovcustinst_idl.h"
 
 namespace ov {

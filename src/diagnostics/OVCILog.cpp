@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../environment/registry_readers.h"
+#include "install_path.h"
 #include "../framework/bounded_text.h"
 #include "../framework/unique_any.h"
 #include "error_codes.h"

@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-#include "last_error.h"
+#include "../framework/last_error.h"
 #include "report.h"
 
 namespace ov {

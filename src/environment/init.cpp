@@ -10,7 +10,7 @@
 #include "../framework/ansi_text.h"
 #include "../framework/bounded_text.h"
 #include "../framework/unique_any.h"
-#include "registry_readers.h"
+#include "../diagnostics/install_path.h"
 
 namespace ov {
 namespace {

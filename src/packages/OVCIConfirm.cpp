@@ -5,7 +5,7 @@
 #include "../diagnostics/error_codes.h"
 #include "../diagnostics/quiet_policy.h"
 #include "../framework/ansi_text.h"
-#include "../server/resource.h"
+#include "confirm_resources.h"
 
 namespace ov {
 

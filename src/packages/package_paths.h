@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "../environment/registry_readers.h"
+#include "../diagnostics/install_path.h"
 #include "../framework/bounded_text.h"
 
 namespace ov {

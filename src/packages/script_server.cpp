@@ -1,7 +1,7 @@
 // The script server the workstation points at.
 #include "../control/OVCustInst.h"
 #include "../diagnostics/error_codes.h"
-#include "../environment/registry_readers.h"
+#include "../diagnostics/install_path.h"
 #include "../fileops/path_exists.h"
 #include "../framework/bounded_text.h"
 

@@ -39,7 +39,7 @@ void Collect(const std::wstring& root, const std::wstring& relative, std::vector
     ov::UniqueFind search(FindFirstFileW((root + relative + L"*").c_str(), &found));
     if (!search) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_NO_MORE_FILES) return;
-        FailWithLastError("cannot read the folder '" + Narrow(root + relative) + "'");
+        ThrowLastError("cannot read the folder '" + Narrow(root + relative) + "'");
     }
     std::vector<std::pair<std::wstring, bool>> names;
     do {
@@ -73,7 +73,7 @@ std::string PackageProgram() {
     HRSRC found = FindResourceW(nullptr, L"PACKAGE_PROGRAM", MAKEINTRESOURCEW(10));  // RT_RCDATA
     HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) FailWithLastError("cannot find the package program inside ovpack");
+    if (!data) ThrowLastError("cannot find the package program inside ovpack");
     std::string program(static_cast<const char*>(data), SizeofResource(nullptr, found));
     // The cabinet is found where the image ends: the program must end there too.
     if (ImageEnd(reinterpret_cast<const BYTE*>(program.data()), program.size()) != program.size())
@@ -83,7 +83,7 @@ std::string PackageProgram() {
 
 void WriteInfValue(const std::wstring& inf, const char* key, const std::string& value) {
     if (!WritePrivateProfileStringW(L"ORVAN", Widen(key).c_str(), Widen(value).c_str(), inf.c_str()))
-        FailWithLastError("cannot write " + std::string(key) + " into '" + Narrow(inf) + "'");
+        ThrowLastError("cannot write " + std::string(key) + " into '" + Narrow(inf) + "'");
 }
 
 int Build(int argc, wchar_t** argv) {
@@ -128,7 +128,7 @@ int Build(int argc, wchar_t** argv) {
     WriteCabinet(entries, cabinet.Path());
     WritePackage(program, cabinet.Path(), MakeTag(kind->kind, version), package);
     // Only the keys of this kind: the two editor packages share their INF.
-    WriteInfValue(inf, kind->seeKey, name);
+    WriteInfValue(inf, kind->see->key, name);
     if (kind->versionKey) WriteInfValue(inf, kind->versionKey, version);
     if (kind->readMeKey) WriteInfValue(inf, kind->readMeKey, readMe);
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, inf.c_str());  // flushes the cache
@@ -144,7 +144,7 @@ int main() {
     int argc = 0;
     ov::UniqueLocal owned(CommandLineToArgvW(GetCommandLineW(), &argc));
     try {
-        if (!owned) FailWithLastError("cannot read the command line");
+        if (!owned) ThrowLastError("cannot read the command line");
         return Build(argc, static_cast<wchar_t**>(owned.Get()));
     } catch (const Refusal& e) {
         std::fprintf(stderr, "ovpack: %s\n", e.what());

@@ -1,4 +1,4 @@
-// Reading the maker's install path from the registry.
+// Reading the maker's install path from the registry: where the log lives and the product is.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "registry_readers.h"
+#include "install_path.h"
 
 #include <cstring>
 #include <vector>
