@@ -1,4 +1,4 @@
-// The paths the package installs build: narrow text in buffers of 260 characters.
+// The package lists the installs read: narrow text in buffers of 260 characters.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +7,6 @@
 #include "../framework/bounded_text.h"
 
 namespace ov {
-
-using Path = char[MAX_PATH + 1];
 
 // The install path read afresh and the package list `infName` in its "Pellar" directory.
 // When the install path cannot be read both begin at the root, as the installs have always
