@@ -14,9 +14,10 @@ constexpr const char* kReportModule = kOVCustInstModule;
 }  // namespace
 
 HRESULT CopyCustomFiles(OVCILog& log, const char* infPath, const InfDirectories& dirs) {
-    // Read only, shared with every other reader and writer. The line reader drops the
-    // carriage return of each line end itself.
-    UniqueFile inf(_fsopen(infPath, "rb", _SH_DENYNO));
+    // Read only, shared with every other reader and writer, in text mode: a Ctrl-Z ends the
+    // file as it always has for INF files. The line reader drops the carriage return of each
+    // line end itself.
+    UniqueFile inf(_fsopen(infPath, "rt", _SH_DENYNO));
     if (!inf) return log.Fail(Win32ToHResult(ERROR_OPEN_FAILED), OV_HERE, Box::Shown, "szINFPath: ", infPath);
 
     // The first failure ends the operation; files copied before it stay.
