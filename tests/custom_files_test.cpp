@@ -106,7 +106,15 @@ TEST_F(CustomFilesTest, TheFirstFailureEndsTheCopyAndIsReturned) {
     EXPECT_NE(sandbox.LogText().find("bstrINFPath: Length Invalid"), std::string::npos);
 }
 
-TEST_F(CustomFilesTest, ACtrlZEndsTheInfAndAPathTooLongIsRefusedWithItsLabelAndFileName) {
+// ASCII text as a Unicode file holds it: the byte-order mark FF FE, then each character
+// followed by a zero byte.
+static std::string SavedAsUnicode(const std::string& ascii) {
+    std::string out = "\xff\xfe";
+    for (char c : ascii) out += std::string(1, c) + '\0';
+    return out;
+}
+
+TEST_F(CustomFilesTest, ACtrlZEndsTheInfAndAPathTooLongOrAUnicodeInfIsRefusedWithItsRecord) {
     Downloaded(downloads, "ov-read.dat");
     Downloaded(downloads, "ov-after.dat");
     // A scripting directory whose name alone fits, but not with the server before it and the
@@ -123,6 +131,9 @@ TEST_F(CustomFilesTest, ACtrlZEndsTheInfAndAPathTooLongIsRefusedWithItsLabelAndF
     } rows[] = {
         {"Ctrl-Z ends the INF", "[ov-read.dat]\r\nOVSRVDest=Apps\r\n\x1a\r\n[ov-after.dat]\r\nOVSRVDest=Apps\r\n", S_OK, "",
          {server + "\\Apps\\ov-read.dat"}, {server + "\\Apps\\ov-after.dat"}},
+        {"an INF saved as Unicode", SavedAsUnicode("[ov-read.dat]\r\nOVSRVDest=Help\r\n"),
+         HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "8007000D szINFPath: " + (sandbox / "row.inf") + "\r\n", {},
+         {server + "\\Help\\ov-read.dat"}},
         {"destination too long", "[ov-after.dat]\r\nOVSRVDest=Backup\r\n", HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
          "800700CE szFileName: ov-after.dat\r\nszDestDir: Length Invalid\r\n", {}, {}},
     };

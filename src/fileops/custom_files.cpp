@@ -19,6 +19,14 @@ HRESULT CopyCustomFiles(OVCILog& log, const char* infPath, const InfDirectories&
     // line end itself.
     UniqueFile inf(_fsopen(infPath, "rt", _SH_DENYNO));
     if (!inf) return log.Fail(Win32ToHResult(ERROR_OPEN_FAILED), OV_HERE, Box::Shown, "szINFPath: ", infPath);
+    // An INF saved as Unicode holds no line this reader could match: refused, so that the page
+    // does not take a copy of nothing for success.
+    FILE* file = inf.Get();
+    unsigned char mark[2] = {};
+    const bool read = std::fread(mark, 1, 2, file) == 2;
+    if (read && ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF)))
+        return log.Fail(Win32ToHResult(ERROR_INVALID_DATA), OV_HERE, Box::Shown, "szINFPath: ", infPath);
+    std::rewind(file);
 
     // The first failure ends the operation; files copied before it stay.
     InfCopy copy{};
@@ -32,7 +40,6 @@ HRESULT CopyCustomFiles(OVCILog& log, const char* infPath, const InfDirectories&
         if (SUCCEEDED(result)) result = CopyFileInto(log, copy.fileName, copy.sourceDir, copy.destDir);
         return FAILED(result) ? log.Fail(result, OV_HERE, Box::Hidden) : S_OK;
     };
-    FILE* file = inf.Get();
     InfLineReader lines([file] { return std::fgetc(file); });
     InfCopyReader reader(dirs);
     char line[kInfLineMax + 1];
