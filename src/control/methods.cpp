@@ -1,5 +1,6 @@
 // The members of IOVCustInst that do something: each checks and converts its arguments, then
 // hands them to the plain operation of its part.
+#include <cwchar>
 #include <string>
 
 #include "../editor/editor.h"
@@ -124,8 +125,12 @@ STDMETHODIMP OVCustInst::ScriptServerSetupComplete(VARIANT_BOOL* bComplete) {
 }
 
 STDMETHODIMP OVCustInst::SetScriptServer(BSTR bstrMappedScriptServer) {
-    // Only a copy is stored, which cannot throw. Up to the first null character; a failed
-    // allocation leaves the field null, so Init falls back to its other sources of the server.
+    // A NUL before the end would have Init write a server cut there into Wkstn.ini: refused
+    // like every other argument that holds one, and the server handed over before stays.
+    if (bstrMappedScriptServer && std::wmemchr(bstrMappedScriptServer, L'\0', SysStringLen(bstrMappedScriptServer)))
+        return RefuseLength(OV_HERE, "bstrMappedScriptServer: ");
+    // Only a copy is stored, which cannot throw; a failed allocation leaves the field null, so
+    // Init falls back to its other sources of the server.
     MappedScriptServer = BStr(bstrMappedScriptServer);
     return S_OK;
 }
