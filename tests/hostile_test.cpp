@@ -33,7 +33,7 @@ TEST(HostileArguments, AreRefusedWithTheirLabelAndCannotForgeLogRecords) {
          [&] { return control->RunSEE(bstr(dir + std::wstring(L"\\a.exe\0b", 8)).Get(), bstr(dir).Get()); },
          E_INVALIDARG, "bstrSEEPath: Length Invalid\r\n"},
         {"a NUL inside the mapped server",
-         [&] { return control->SetScriptServer(bstr(dir + std::wstring(L"\\srv\0\\x", 8)).Get()); }, E_INVALIDARG,
+         [&] { return control->SetScriptServer(bstr(dir + std::wstring(L"\\srv\0\\x", 7)).Get()); }, E_INVALIDARG,
          "bstrMappedScriptServer: Length Invalid\r\n"},
         {"a file named as the end of the pieces",
          [&] { return control->CopyFile(bstr(L"END").Get(), bstr(dir).Get(), bstr(dir).Get()); },
