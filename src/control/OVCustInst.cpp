@@ -4,8 +4,8 @@
 
 namespace ov {
 
-char InstallPath[MAX_PATH + 1];
-char PellarInstallPath[MAX_PATH + 1];
+Path InstallPath;
+Path PellarInstallPath;
 
 const InterfaceEntry* OVCustInst::InterfaceMap() {
     static const InterfaceEntry map[] = {

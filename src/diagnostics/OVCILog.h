@@ -5,6 +5,7 @@
 
 #include <type_traits>
 
+#include "../framework/bounded_text.h"
 #include "../framework/last_error.h"
 #include "error_codes.h"
 #include "ini_keys.h"
@@ -66,17 +67,14 @@ public:
                file);
         return E_FAIL;
     }
-    // A profile write that failed: the last error with the box, the key's pieces and the file.
-    HRESULT FailIniWrite(Place at, const IniKey& k, const char* value, const char* fileLabel,
-                         const char* file) noexcept {
+    // One profile write; when it fails, the last error with the box, the key's pieces and the
+    // file.
+    HRESULT WriteIni(Place at, const IniKey& k, const char* value, const char* fileLabel, const char* file) noexcept {
+        if (WritePrivateProfileStringA(k.app, k.key, value, file)) return S_OK;
         if (!k.valueLabel)
             return FailWithLastError(at, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, fileLabel, file);
         return FailWithLastError(at, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, k.valueLabel, value,
                                  fileLabel, file);
-    }
-    // One profile write, reported as above when it fails.
-    HRESULT WriteIni(Place at, const IniKey& k, const char* value, const char* fileLabel, const char* file) noexcept {
-        return WritePrivateProfileStringA(k.app, k.key, value, file) ? S_OK : FailIniWrite(at, k, value, fileLabel, file);
     }
 
     // The boundary of a member of the interface: runs its body and lets nothing thrown get
@@ -93,7 +91,7 @@ public:
     // errno after a failed program start, as an HRESULT.
     HRESULT ErrnoToHResult();
 
-    char LogFilePath[MAX_PATH + 1];
+    Path LogFilePath;
     int LogEnabled;
 
 protected:

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "../framework/bounded_text.h"
+
 namespace ov {
 
 // Reads "InstallPath" under HKEY_LOCAL_MACHINE "SOFTWARE\Orvanta" into buffer (size bytes,
@@ -17,11 +19,11 @@ struct InstallPathRead {
     HRESULT result = E_FAIL;  // as ReadInstallPath answers
     LONG registryError = ERROR_SUCCESS;
     bool found = false;          // the value was there and fit in 260 characters
-    char text[MAX_PATH + 1] = {};  // the value when found, else empty
+    Path text = {};  // the value when found, else empty
 
     static InstallPathRead Now();
     // Into a buffer of 260 characters as ReadInstallPath would have written it.
-    HRESULT CopyTo(char (&buffer)[MAX_PATH + 1]) const;
+    HRESULT CopyTo(Path& buffer) const;
 };
 
 }  // namespace ov

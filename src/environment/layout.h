@@ -10,8 +10,8 @@ namespace ov {
 
 // The install path from the registry and the host product's directory below it; shared by
 // every object of the process and rewritten by each construction of a control.
-extern char InstallPath[MAX_PATH + 1];
-extern char PellarInstallPath[MAX_PATH + 1];
+extern Path InstallPath;
+extern Path PellarInstallPath;
 
 // The nineteen values Init stores; the getters turn them into automation strings.
 struct Layout {
