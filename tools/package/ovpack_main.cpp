@@ -23,14 +23,18 @@ public:
     using Failure::Failure;
 };
 
-const char kUsage[] =
-    "Usage: ovpack <kind> <version> <source folder> <output folder> [<read-me file name>]\n"
-    "  kind: scripts (standard scripts, MLS<version>.exe, OVMLSInstall.inf)\n"
-    "        dev     (development files, MLD<version>.exe, OVMLDInstall.inf)\n"
-    "        editor1 (script editor, first package, MLEdit<version>.exe, OVMLEInstall.inf SEE1)\n"
-    "        editor2 (script editor, second package, MLEHelp<version>.exe, OVMLEInstall.inf SEE2)\n"
-    "  The read-me file name goes into the INF of scripts and dev packages\n"
-    "  (default MLReadMe.txt and MLReadMeDev.txt).\n";
+// How to call the builder, with each kind as the package table describes it.
+std::string Usage() {
+    std::string text = "Usage: ovpack <kind> <version> <source folder> <output folder> [<read-me file name>]\n";
+    for (const KindInfo& k : ov::kPackageKinds) {
+        std::string argument = k.argument;
+        argument.resize(8, ' ');
+        text += (text.find("kind:") == std::string::npos ? "  kind: " : "        ") + argument + "(" +
+                k.description + ", " + k.namePrefix + "<version>.exe, " + k.infName + " " + k.see->key +
+                (k.readMeKey ? std::string(", read-me ") + k.readMeDefault + " unless named" : "") + ")\n";
+    }
+    return text + "  The read-me file name goes into the INF of the kinds that have one.\n";
+}
 
 // Every file below root, by its name relative to root, in name order; counts their bytes.
 void Collect(const std::wstring& root, const std::wstring& relative, std::vector<CabEntry>& out,
@@ -87,7 +91,7 @@ void WriteInfValue(const std::wstring& inf, const char* key, const std::string& 
 }
 
 int Build(int argc, wchar_t** argv) {
-    if (argc < 5 || argc > 6) throw Refusal(std::string("wrong number of arguments\n") + kUsage);
+    if (argc < 5 || argc > 6) throw Refusal("wrong number of arguments\n" + Usage());
     const KindInfo* kind = FindKind(Narrow(argv[1]));
     if (!kind) throw Refusal("unknown kind '" + Narrow(argv[1]) + "': use one of " + KindArguments());
     const std::string version = Narrow(argv[2]);
