@@ -51,9 +51,10 @@ STDMETHODIMP OVCustInst::CreateDir(BSTR bstrDirPath) {
 
 STDMETHODIMP OVCustInst::GetFreeDiskSpace(BSTR bstrDrive, ULONG* ulFreeSpace) {
     return Guard(OV_HERE, Box::Shown, [&] {
+        if (!ArgumentFits(SysStringLen(bstrDrive))) return RefuseLength(OV_HERE, "bstrDrive: ");
+        if (!ulFreeSpace) return Fail(E_POINTER, OV_HERE, Box::Shown);
         Path drive = {};
-        if (!ArgumentFits(SysStringLen(bstrDrive)) || !ToAnsi(bstrDrive, drive))
-            return RefuseLength(OV_HERE, "bstrDrive: ");
+        if (!ToAnsi(bstrDrive, drive)) return RefuseLength(OV_HERE, "bstrDrive: ");
         return DriveFreeSpace(*this, drive, ulFreeSpace);
     });
 }

@@ -86,7 +86,6 @@ HRESULT CreateDirWithParents(OVCILog& log, const char* path) {
 
 HRESULT DriveFreeSpace(OVCILog& log, const char* drive, ULONG* freeBytes) {
     if (!ArgumentFits(Units(drive))) return log.RefuseLength(OV_HERE, "bstrDrive: ");
-    if (!freeBytes) return log.Fail(E_POINTER, OV_HERE, Box::Shown);
 
     // Only the first letter counts: "D", "d:" and "D:\Data" all name the root of D.
     char root[4] = {drive[0], ':', '\\', '\0'};

@@ -28,7 +28,7 @@ HRESULT CopyFileInto(OVCILog& log, const char* fileName, const char* sourceDir, 
 HRESULT CreateDirWithParents(OVCILog& log, const char* dirPath);
 
 // The free bytes of the drive named by the first letter of drive, saturating at 0xFFFFFFFF;
-// *freeBytes is left alone on failure.
+// *freeBytes must point to storage; it is left alone on failure.
 HRESULT DriveFreeSpace(OVCILog& log, const char* drive, ULONG* freeBytes);
 
 }  // namespace ov
