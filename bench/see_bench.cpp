@@ -14,8 +14,6 @@ using namespace ovpkg;
 
 namespace {
 
-using Process = ov::UniqueAny<HANDLE, &detail::CloseWin32>;
-
 // Runs a command line to its end and returns its exit code and the seconds it took.
 std::pair<DWORD, double> Timed(std::string commandLine) {
     STARTUPINFOA si{};
@@ -25,8 +23,8 @@ std::pair<DWORD, double> Timed(std::string commandLine) {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        FailWithLastError("cannot start " + commandLine);
-    Process process(pi.hProcess), thread(pi.hThread);
+        ThrowLastError("cannot start " + commandLine);
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
     WaitForSingleObject(process.Get(), INFINITE);
     QueryPerformanceCounter(&end);
     DWORD code = 0;
@@ -65,10 +63,10 @@ std::string ReadAll(const std::string& path) {
 }
 
 void WriteAll(const std::string& path, const char* data, std::size_t size) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    UniqueHFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD done = 0;
     if (!file || !WriteFile(file.Get(), data, static_cast<DWORD>(size), &done, nullptr) || done != size)
-        FailWithLastError("cannot write '" + path + "'");
+        ThrowLastError("cannot write '" + path + "'");
 }
 
 // 1,000 files in 25 folders, 10 to 95 KB each: two in three are text, one in three random bytes.

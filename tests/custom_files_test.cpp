@@ -105,3 +105,49 @@ TEST_F(CustomFilesTest, TheFirstFailureEndsTheCopyAndIsReturned) {
     EXPECT_FALSE(PathExists(server + "\\Apps\\ov-third.dat"));
     EXPECT_NE(sandbox.LogText().find("bstrINFPath: Length Invalid"), std::string::npos);
 }
+
+// ASCII text as a Unicode file holds it: the byte-order mark FF FE, then each character
+// followed by a zero byte.
+static std::string SavedAsUnicode(const std::string& ascii) {
+    std::string out = "\xff\xfe";
+    for (char c : ascii) out += std::string(1, c) + '\0';
+    return out;
+}
+
+TEST_F(CustomFilesTest, ACtrlZEndsTheInfAndAPathTooLongOrAUnicodeInfIsRefusedWithItsRecord) {
+    Downloaded(downloads, "ov-read.dat");
+    Downloaded(downloads, "ov-after.dat");
+    // A scripting directory whose name alone fits, but not with the server before it and the
+    // backup directory after it.
+    const std::string scripting(250, 's');
+    ASSERT_TRUE(WritePrivateProfileStringA("Scripting", "ScriptingPath", scripting.c_str(),
+                                           (server + "\\Orvan.ini").c_str()));
+    const struct {
+        const char* name;
+        std::string inf;
+        HRESULT hr;
+        std::string record;  // code and pieces, or empty for none
+        std::vector<std::string> copied, absent;
+    } rows[] = {
+        {"Ctrl-Z ends the INF", "[ov-read.dat]\r\nOVSRVDest=Apps\r\n\x1a\r\n[ov-after.dat]\r\nOVSRVDest=Apps\r\n", S_OK, "",
+         {server + "\\Apps\\ov-read.dat"}, {server + "\\Apps\\ov-after.dat"}},
+        {"an INF saved as Unicode", SavedAsUnicode("[ov-read.dat]\r\nOVSRVDest=Help\r\n"),
+         HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "8007000D szINFPath: " + (sandbox / "row.inf") + "\r\n", {},
+         {server + "\\Help\\ov-read.dat"}},
+        {"destination too long", "[ov-after.dat]\r\nOVSRVDest=Backup\r\n", HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
+         "800700CE szFileName: ov-after.dat\r\nszDestDir: Length Invalid\r\n", {}, {}},
+    };
+    for (const auto& row : rows) {
+        DeleteFileA((sandbox / "OVCILog.txt").c_str());
+        WriteFileText(sandbox / "row.inf", row.inf);
+        DialogResponder responder;
+        EXPECT_EQ(Copy(sandbox / "row.inf"), row.hr) << row.name;
+        std::string record;
+        for (const ParsedRecord& r : SplitLogRecords(sandbox.LogText()).records)
+            record += r.code + " " + r.tail.substr(r.tail.find("\r\n") + 2);
+        EXPECT_EQ(record, row.record) << row.name;
+        EXPECT_EQ(responder.Shown().size(), row.record.empty() ? 0u : 1u) << row.name;
+        for (const std::string& f : row.copied) EXPECT_EQ(ReadFileText(f), f.substr(f.rfind('\\') + 1)) << row.name;
+        for (const std::string& f : row.absent) EXPECT_FALSE(PathExists(f)) << row.name << ": " << f;
+    }
+}

@@ -1,5 +1,6 @@
 // Arguments a hostile page may pass: look-alike path characters that the ANSI code page would
-// map by best fit, a NUL inside the text, line breaks meant to forge log records. Each is
+// map by best fit, a NUL inside the text, line breaks meant to forge log records, a value that
+// reads like the end of a record's pieces. Each is
 // refused or logged harmlessly, and the log still reads as whole records.
 #include <gtest/gtest.h>
 
@@ -31,6 +32,13 @@ TEST(HostileArguments, AreRefusedWithTheirLabelAndCannotForgeLogRecords) {
         {"a NUL inside the package path",
          [&] { return control->RunSEE(bstr(dir + std::wstring(L"\\a.exe\0b", 8)).Get(), bstr(dir).Get()); },
          E_INVALIDARG, "bstrSEEPath: Length Invalid\r\n"},
+        {"a NUL inside the mapped server",
+         [&] { return control->SetScriptServer(bstr(dir + std::wstring(L"\\srv\0\\x", 7)).Get()); }, E_INVALIDARG,
+         "bstrMappedScriptServer: Length Invalid\r\n"},
+        {"a file named as the end of the pieces",
+         [&] { return control->CopyFile(bstr(L"END").Get(), bstr(dir).Get(), bstr(dir).Get()); },
+         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+         "szFileName: END\r\nszSourceDir: " + sandbox.Path() + "\\END\r\nszDestDir: " + sandbox.Path() + "\\END\r\n"},
         {"a forged record in a file name",
          [&] {
              return control->CopyFile(bstr(L"a\r\nTime: (mm/dd/yy)   1/1/2000   0:0:0 \r\nFile:    x").Get(),

@@ -82,15 +82,3 @@ TEST(InfCopies, SectionsAreFilesAndKeysPickSourceAndDestination) {
     };
     for (const auto& row : rows) EXPECT_EQ(ReadInf(row.inf, kDirs).copies, row.copies) << "INF: " << row.inf;
 }
-
-TEST(InfCopies, PathsThatDoNotFitAreRefusedNotCut) {
-    const std::string longBase(256, 'b');  // fits alone, not with "\Apps"
-    ov::InfDirectories dirs = kDirs;
-    dirs.serverPath = longBase.c_str();
-    dirs.windowsDir = longBase.c_str();
-    EXPECT_EQ(ReadInf("[a]\nOVSRVDest=Other\n", dirs).copies, std::vector<std::string>{"a|D|" + longBase});
-    EXPECT_EQ(ReadInf("[a]\nOVSRVDest=Apps\n[b]\nOVPLWKSTNDest=Apps\n", dirs).copies,
-              std::vector<std::string>{"TOO LONG szDestDir: a"});
-    EXPECT_EQ(ReadInf("[a]\nDestDir=11\nOVPLWKSTNDest=Apps\n", dirs).copies,
-              std::vector<std::string>{"TOO LONG szSourceDir: a"});
-}

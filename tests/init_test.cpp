@@ -373,15 +373,28 @@ TEST_F(InitTest, ScriptServerCompleteOnlyWhenWkstnIniNamesAServerWithOrvanIniEls
     EXPECT_TRUE(responder.Shown().empty());
 }
 
-TEST_F(InitTest, SetScriptServerStoresACopyUpToTheFirstNullCharacter) {
+TEST_F(InitTest, SetScriptServerStoresACopyAndRefusesOneWithANulInside) {
     Probe c;
     EXPECT_EQ(c.MappedScriptServer(), nullptr);
     ov::BStr share(L"\\\\files\\scripts"), empty(L"");
     ov::BStr embedded = ov::BStr::Attach(SysAllocStringLen(L"S:\\a\0tail", 9));
-    for (const auto& [in, want] : std::vector<std::pair<BSTR, std::string>>{
-             {share.Get(), "\\\\files\\scripts"}, {embedded.Get(), "S:\\a"}, {empty.Get(), ""}, {nullptr, "<null>"}}) {
-        ASSERT_EQ(c->SetScriptServer(in), S_OK);
+    const struct {
+        BSTR in;
+        HRESULT hr;
+        std::string want;  // the field afterwards
+    } rows[] = {{share.Get(), S_OK, "\\\\files\\scripts"},
+                {embedded.Get(), E_INVALIDARG, "\\\\files\\scripts"},  // refused: Init would write "S:\a"
+                {empty.Get(), S_OK, ""},
+                {nullptr, S_OK, "<null>"}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(c->SetScriptServer(row.in), row.hr) << row.want;
         // Its length too: Narrow takes the whole BSTR. Empty is not null.
-        EXPECT_TRUE(FieldText(c.MappedScriptServer()) == want && (!in || c.MappedScriptServer() != in)) << want;
+        EXPECT_TRUE(FieldText(c.MappedScriptServer()) == row.want && (!row.in || c.MappedScriptServer() != row.in))
+            << row.want;
     }
+    const auto log = LogOf(sandbox);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].code + " " + log[0].tail.substr(log[0].tail.find("\r\n") + 2),
+              "80070057 bstrMappedScriptServer: Length Invalid\r\n");
+    EXPECT_EQ(responder.Shown().size(), 1u);
 }

@@ -16,7 +16,6 @@ using namespace ovtest;
 
 namespace {
 
-using Process = ov::UniqueAny<HANDLE, &ovpkg::detail::CloseWin32>;
 using Files = std::vector<std::string>;
 using Tree = std::vector<std::pair<std::string, std::string>>;
 const Files kScratch = {"dest dir", "io"};  // below the sandbox: the destination, caught output
@@ -75,7 +74,7 @@ Outcome Execute(std::string commandLine, const std::string& scratch) {
         auto create = [&](const char* ext) {
             return CreateFileA((scratch + ext).c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, nullptr);
         };
-        ovpkg::UniqueHandle out(create(".out")), err(create(".err"));
+        ov::UniqueHFile out(create(".out")), err(create(".err"));
         STARTUPINFOA si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
@@ -84,7 +83,7 @@ Outcome Execute(std::string commandLine, const std::string& scratch) {
         PROCESS_INFORMATION pi{};
         if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
             return {-1, "", "cannot start " + commandLine};
-        Process process(pi.hProcess), thread(pi.hThread);
+        ov::UniqueHandle process(pi.hProcess), thread(pi.hThread);
         WaitForSingleObject(process.Get(), INFINITE);
         GetExitCodeProcess(process.Get(), &code);
     }
@@ -227,7 +226,7 @@ void PrintTo(const Fault& row, std::ostream* os) { *os << row.name; }
 class FaultTest : public PackageProgramTest, public ::testing::WithParamInterface<Fault> {
 public:
     std::string run = package, to = dest;  // what the row runs, and where to
-    ovpkg::UniqueHandle held;              // a file the row keeps open
+    ov::UniqueHFile held;              // a file the row keeps open
 
     void Changed(const std::function<void(std::string&)>& change) {
         std::string bytes = ReadFileText(package);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <tuple>
 
-#include "environment/registry_readers.h"
+#include "diagnostics/install_path.h"
 #include "support/layout_support.h"
 
 using namespace ovtest;

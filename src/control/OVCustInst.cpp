@@ -1,13 +1,11 @@
 #include "OVCustInst.h"
 
-#include "../environment/registry_readers.h"
 #include "../framework/bounded_text.h"
-#include "../diagnostics/error_codes.h"
 
 namespace ov {
 
-char InstallPath[MAX_PATH + 1];
-char PellarInstallPath[MAX_PATH + 1];
+Path InstallPath;
+Path PellarInstallPath;
 
 const InterfaceEntry* OVCustInst::InterfaceMap() {
     static const InterfaceEntry map[] = {
@@ -62,11 +60,11 @@ OVCustInst::OVCustInst() : OVCustInst(InstallPathRead::Now()) {}
 
 OVCustInst::OVCustInst(const InstallPathRead& read) : OVCILog(read) { RefreshInstallPaths(read); }
 
-HRESULT OVCustInst::CopyField(const BStr& field, BSTR* pVal) {
+HRESULT OVCustInst::CopyField(const char* field, BSTR* pVal) {
     return Guard(OV_HERE, Box::Shown, [&] {
         if (!pVal) return Fail(E_INVALIDARG, OV_HERE, Box::Shown);
-        // Up to the first null character; a null field stays null.
-        *pVal = field ? SysAllocString(field.Get()) : nullptr;
+        // A copy that cannot be allocated is handed out as null, like a field never filled.
+        *pVal = layout.filled && field ? BStr::FromAnsi(field).Detach() : nullptr;
         return S_OK;
     });
 }
@@ -87,8 +85,8 @@ STDMETHODIMP OVCustInst::get_LocalPLORVANPath(BSTR* pVal) { return CopyField(lay
 STDMETHODIMP OVCustInst::get_InstalledMLVersion(BSTR* pVal) { return CopyField(layout.InstalledMLVersion, pVal); }
 STDMETHODIMP OVCustInst::get_CachedMLVersion(BSTR* pVal) { return CopyField(layout.CachedMLVersion, pVal); }
 STDMETHODIMP OVCustInst::get_MLReadMe(BSTR* pVal) { return CopyField(layout.MLReadMe, pVal); }
-// These two have no field: they always answer the empty string.
-STDMETHODIMP OVCustInst::get_ConvertLogPath(BSTR* pVal) { return CopyField(BStr(), pVal); }
-STDMETHODIMP OVCustInst::get_ScriptingConversionPath(BSTR* pVal) { return CopyField(BStr(), pVal); }
+// These two have no field: they always answer null, the empty string.
+STDMETHODIMP OVCustInst::get_ConvertLogPath(BSTR* pVal) { return CopyField(nullptr, pVal); }
+STDMETHODIMP OVCustInst::get_ScriptingConversionPath(BSTR* pVal) { return CopyField(nullptr, pVal); }
 
 }  // namespace ov

@@ -4,29 +4,19 @@
 #include <windows.h>
 
 #include "../diagnostics/OVCILog.h"
+#include "../diagnostics/install_path.h"
+#include "../environment/layout.h"
+#include "../environment/package_kinds.h"
 #include "../framework/control_base.h"
 #include "../framework/control_interfaces.h"
 #include "../framework/dispatch_impl.h"
 #include "../framework/object_root.h"
 #include "../framework/object_safety.h"
 #include "../framework/unique_any.h"
-#include "../server/resource.h"
+#include "control_resources.h"
 #include "ovcustinst_idl.h"
 
 namespace ov {
-
-// The install path from the registry and the host product's directory below it; shared by
-// every object of the process and rewritten by each construction (RefreshInstallPaths).
-extern char InstallPath[MAX_PATH + 1];
-extern char PellarInstallPath[MAX_PATH + 1];
-
-// What Init discovers. A successful Init builds a whole new one and moves it in, so a failing
-// Init leaves every one of these as it was.
-struct Layout {
-    BStr AppsPath, BackupPath, BitmapPath, CachedMLDVersion, CachedMLVersion, DownloadPath, DevelopPath,
-        MLReadMeDev, HelpPath, FilePath, InstalledMLDVersion, InstalledMLVersion, LocalNWXORVANPath,
-        LocalPLORVANPath, ProductionPath, ScriptingPath, ServerPath, MLReadMe, WindowsDir;
-};
 
 class OVCustInst : public ObjectRoot,
                    public DispatchImpl<IOVCustInst>,
@@ -94,10 +84,10 @@ public:
 
 protected:
     // The control's own fields, each owned by the object.
-    Layout layout;
-    BStr MLDSEEFileName;    // the development-files package, from its list's "SEE"
-    BStr MLSSEEFileName;    // the standard-scripts package, from its list's "SEE"
-    BStr MappedScriptServer;  // the server SetScriptServer handed over, for the next first-run Init
+    Layout layout{};
+    Path MLDSEEFileName = {};  // the development-files package, from its list's "SEE"
+    Path MLSSEEFileName = {};  // the standard-scripts package, from its list's "SEE"
+    BStr MappedScriptServer;   // the server SetScriptServer handed over, for the next first-run Init
 
 private:
     // The install path is read once and serves the log and the module-wide paths.
@@ -105,15 +95,10 @@ private:
     // The only writer of InstallPath and PellarInstallPath. Only the constructor may call it:
     // constructions run on the creating apartment's thread, so its writes never overlap.
     void RefreshInstallPaths(const InstallPathRead& read);
-    // Deletes the other downloaded packages of one kind (0: standard scripts, any other value:
-    // development files) from the host product's directory, with their shared-file records;
-    // the package about to run stays. Reports only what it cannot do at all.
-    void PackageCleanup(short PackageKind);
-    // The flow both package installs share; the package says where they differ.
-    struct ScriptPackage;
-    HRESULT InstallScriptPackage(const ScriptPackage& package);
-    // Hands out a copy of a field through a getter's out-pointer.
-    HRESULT CopyField(const BStr& field, BSTR* pVal);
+    // Hands out a copy of a layout value through a getter's out-pointer: null before the first
+    // successful Init.
+    HRESULT CopyField(const char* field, BSTR* pVal);
+    HRESULT InstallPackage(PackageKindId kind, Path& seeFileName);
 };
 
 }  // namespace ov

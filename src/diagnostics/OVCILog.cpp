@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../environment/registry_readers.h"
+#include "install_path.h"
 #include "../framework/bounded_text.h"
 #include "../framework/unique_any.h"
 #include "error_codes.h"
@@ -106,7 +106,9 @@ void OVCILog::ReportError(HRESULT code, const char* sourceFile, int line, int sh
         va_start(args, showMessageBox);
         for (;;) {
             const char* p = va_arg(args, const char*);
-            if (!p || std::strcmp(p, "END") == 0) break;
+            // "END" ends the list only where a label would stand: a value "END" (a file or a
+            // section of that name) is logged like any other text.
+            if (!p || (pieces.size() % 2 == 0 && std::strcmp(p, "END") == 0)) break;
             pieces.push_back(p);
         }
         va_end(args);

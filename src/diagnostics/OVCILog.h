@@ -5,7 +5,10 @@
 
 #include <type_traits>
 
-#include "last_error.h"
+#include "../framework/bounded_text.h"
+#include "../framework/last_error.h"
+#include "error_codes.h"
+#include "ini_keys.h"
 #include "report.h"
 
 namespace ov {
@@ -46,6 +49,34 @@ public:
         return Fail(LastErrorHResult(), at, box, pieces...);
     }
 
+    // An argument or path that is empty or too long for its buffer: E_INVALIDARG with the box,
+    // the label and "Length Invalid".
+    HRESULT RefuseLength(Place at, const char* label) noexcept {
+        return Fail(E_INVALIDARG, at, Box::Shown, label, kLengthInvalid);
+    }
+    // A path or value formed here that does not fit its buffer: refused, never cut, since a cut
+    // path would name some other place.
+    HRESULT RefuseTooLong(Place at, Box box, const char* label) noexcept {
+        return Fail(kE_TOOLONG, at, box, label, kLengthInvalid);
+    }
+    // A required INI or INF value that is missing or empty: OV_E_NODATA with the box and the
+    // key's four pairs; the caller returns E_FAIL.
+    HRESULT ReportMissingKey(Place at, const IniKey& k, const char* value, const char* fileLabel,
+                             const char* file) noexcept {
+        Report(OV_E_NODATA, at, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, k.valueLabel, value, fileLabel,
+               file);
+        return E_FAIL;
+    }
+    // One profile write; when it fails, the last error with the box, the key's pieces and the
+    // file.
+    HRESULT WriteIni(Place at, const IniKey& k, const char* value, const char* fileLabel, const char* file) noexcept {
+        if (WritePrivateProfileStringA(k.app, k.key, value, file)) return S_OK;
+        if (!k.valueLabel)
+            return FailWithLastError(at, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, fileLabel, file);
+        return FailWithLastError(at, Box::Shown, k.appLabel, k.app, k.keyLabel, k.key, k.valueLabel, value,
+                                 fileLabel, file);
+    }
+
     // The boundary of a member of the interface: runs its body and lets nothing thrown get
     // past, reporting it as E_FAIL from the member's place (with the pieces, where given).
     template <class Body, class... Pieces>
@@ -60,7 +91,7 @@ public:
     // errno after a failed program start, as an HRESULT.
     HRESULT ErrnoToHResult();
 
-    char LogFilePath[MAX_PATH + 1];
+    Path LogFilePath;
     int LogEnabled;
 
 protected:

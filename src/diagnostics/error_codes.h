@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "../framework/last_error.h"
+
 namespace ov {
 
 using HResult = std::int32_t;
@@ -18,13 +20,6 @@ inline constexpr HResult OV_E_SEECOPY = static_cast<HResult>(0x80040200u);
 inline constexpr HResult OV_E_NODATA = static_cast<HResult>(0x80040201u);
 inline constexpr const char kSeeCopyReason[] = "Copy of SSE did not succeed.\n";
 inline constexpr const char kNoDataReason[] = "Could not find ORVAN data.\n";
-
-// A Win32 or registry error code as an HRESULT: positive codes go into facility 7,
-// anything else is taken as it stands.
-constexpr HResult Win32ToHResult(std::int32_t code) {
-    return code > 0 ? static_cast<HResult>((static_cast<std::uint32_t>(code) & 0xFFFFu) | 0x80070000u)
-                    : code;
-}
 
 // errno after a failed program start, as an HRESULT.
 HResult MapErrno(int err);

@@ -1,71 +1,55 @@
-// Copying the custom files of a code download into the product's directories, as its INF says.
+#include "custom_files.h"
+
 #include <cstdio>
 #include <share.h>
 
-#include "../control/OVCustInst.h"
-#include "../diagnostics/error_codes.h"
-#include "../framework/ansi_text.h"
-#include "inf_copy.h"
+#include "../framework/unique_any.h"
+#include "file_operations.h"
 
 namespace ov {
+namespace {
 
-STDMETHODIMP OVCustInst::CopyOVCustomFilesFromINF(BSTR bstrINFPath) {
-    return Guard(OV_HERE, Box::Shown, [&] {
-        UINT n = SysStringLen(bstrINFPath);
-        char infPath[MAX_PATH + 1] = {};
-        if (n == 0 || n > MAX_PATH || !ToAnsi(bstrINFPath, infPath))
-            return Fail(E_INVALIDARG, OV_HERE, Box::Shown, "bstrINFPath: ", kLengthInvalid);
-        HRESULT hr = Init();
-        if (FAILED(hr)) return Fail(hr, OV_HERE, Box::Hidden);
+constexpr const char* kReportModule = kOVCustInstModule;
 
-        // The fields as narrow text; Init has just filled them from 260-character buffers, so
-        // they fit unless the registry or an INI changed under it.
-        char texts[13][MAX_PATH + 1] = {};
-        std::size_t used = 0;
-        bool fit = true;
-        auto narrow = [&](const BStr& field) {
-            char* text = texts[used++];
-            fit = ToAnsi(field.Get(), text, MAX_PATH + 1) && fit;
-            return text;
-        };
-        const InfDirectories dirs{narrow(layout.ServerPath),    narrow(layout.LocalPLORVANPath),
-                                  narrow(layout.LocalNWXORVANPath), narrow(layout.DownloadPath),
-                                  narrow(layout.WindowsDir),    narrow(layout.AppsPath),
-                                  narrow(layout.HelpPath),      narrow(layout.ScriptingPath),
-                                  narrow(layout.BackupPath),    narrow(layout.BitmapPath),
-                                  narrow(layout.DevelopPath),   narrow(layout.FilePath),
-                                  narrow(layout.ProductionPath)};
-        if (!fit) return Fail(kE_TOOLONG, OV_HERE, Box::Shown, "szDirectory: ", kLengthInvalid);
+}  // namespace
 
-        // Read only, shared with every other reader and writer. The line reader drops the
-        // carriage return of each line end itself.
-        UniqueFile inf(_fsopen(infPath, "rb", _SH_DENYNO));
-        if (!inf) return Fail(Win32ToHResult(ERROR_OPEN_FAILED), OV_HERE, Box::Shown, "szINFPath: ", infPath);
+HRESULT CopyCustomFiles(OVCILog& log, const char* infPath, const InfDirectories& dirs) {
+    // Read only, shared with every other reader and writer, in text mode: a Ctrl-Z ends the
+    // file as it always has for INF files. The line reader drops the carriage return of each
+    // line end itself.
+    UniqueFile inf(_fsopen(infPath, "rt", _SH_DENYNO));
+    if (!inf) return log.Fail(Win32ToHResult(ERROR_OPEN_FAILED), OV_HERE, Box::Shown, "szINFPath: ", infPath);
+    // An INF saved as Unicode holds no line this reader could match: refused, so that the page
+    // does not take a copy of nothing for success.
+    FILE* file = inf.Get();
+    unsigned char mark[2] = {};
+    const bool read = std::fread(mark, 1, 2, file) == 2;
+    if (read && ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF)))
+        return log.Fail(Win32ToHResult(ERROR_INVALID_DATA), OV_HERE, Box::Shown, "szINFPath: ", infPath);
+    std::rewind(file);
 
-        // The first failure ends the operation; files copied before it stay.
-        auto carryOut = [&](InfStep step, const InfCopy& copy, const char* tooLongLabel) {
-            if (step == InfStep::kTooLong)
-                return Fail(kE_TOOLONG, OV_HERE, Box::Shown, "szFileName: ", copy.fileName, tooLongLabel,
+    // The first failure ends the operation; files copied before it stay.
+    InfCopy copy{};
+    const char* tooLongLabel = "";
+    auto carryOut = [&](InfStep step) {
+        if (step == InfStep::kTooLong)
+            return log.Fail(kE_TOOLONG, OV_HERE, Box::Shown, "szFileName: ", copy.fileName, tooLongLabel,
                             kLengthInvalid);
-            if (step != InfStep::kCopy) return S_OK;
-            HRESULT result = CreateDir(MakeBstr(copy.destDir).Get());
-            if (SUCCEEDED(result))
-                result = CopyFile(MakeBstr(copy.fileName).Get(), MakeBstr(copy.sourceDir).Get(),
-                                  MakeBstr(copy.destDir).Get());
-            return FAILED(result) ? Fail(result, OV_HERE, Box::Hidden) : S_OK;
-        };
-        FILE* file = inf.Get();
-        InfLineReader lines([file] { return std::fgetc(file); });
-        InfCopyReader reader(dirs);
-        InfCopy copy{};
-        const char* tooLongLabel = "";
-        char line[kInfLineMax + 1];
-        while (lines.Read(line)) {
-            hr = carryOut(reader.Apply(line, &copy, &tooLongLabel), copy, tooLongLabel);
-            if (FAILED(hr)) return hr;
-        }
-        return carryOut(reader.Finish(&copy), copy, tooLongLabel);
-    });
+        if (step != InfStep::kCopy) return S_OK;
+        HRESULT result = CreateDirWithParents(log, copy.destDir);
+        if (SUCCEEDED(result)) result = CopyFileInto(log, copy.fileName, copy.sourceDir, copy.destDir);
+        return FAILED(result) ? log.Fail(result, OV_HERE, Box::Hidden) : S_OK;
+    };
+    InfLineReader lines([file] { return std::fgetc(file); });
+    InfCopyReader reader(dirs);
+    char line[kInfLineMax + 1];
+    while (lines.Read(line)) {
+        // The step first: it sets the label and the copy that carrying it out reports.
+        const InfStep step = reader.Apply(line, &copy, &tooLongLabel);
+        HRESULT hr = carryOut(step);
+        if (FAILED(hr)) return hr;
+    }
+    return carryOut(reader.Finish(&copy));
 }
 
 }  // namespace ov

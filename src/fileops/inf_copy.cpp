@@ -51,7 +51,7 @@ InfStep InfCopyReader::Apply(const char* line, InfCopy* copy, const char** tooLo
         // Up to the first "]", or the whole rest of the line; a line is shorter than a buffer.
         const char* name = line + 1;
         std::size_t n = std::strcspn(name, "]");
-        std::memcpy(current_.fileName, name, n < kInfPathSize ? n : kInfPathSize - 1);
+        std::memcpy(current_.fileName, name, n < kPathChars ? n : kPathChars);
         if (!CopyBounded(current_.sourceDir, dirs_.downloadPath)) {
             *tooLongLabel = "szSourceDir: ";
             *copy = current_;

@@ -4,12 +4,12 @@
 
 #include <cstddef>
 
+#include "../framework/bounded_text.h"
+
 namespace ov {
 
 // A line holds at most this many characters; the rest of a longer line is the next line.
 inline constexpr std::size_t kInfLineMax = 258;
-// Every path and name is built in a buffer of this size, terminator included.
-inline constexpr std::size_t kInfPathSize = 261;
 
 // Cuts a byte stream into lines: a line ends after a line feed (which is not kept) or after
 // kInfLineMax characters; a carriage return just before a line feed is dropped. A line holds
@@ -76,9 +76,9 @@ struct InfDirectories {
 
 // One file to copy: the section's name from its source directory into its destination.
 struct InfCopy {
-    char fileName[kInfPathSize];
-    char sourceDir[kInfPathSize];
-    char destDir[kInfPathSize];
+    Path fileName;
+    Path sourceDir;
+    Path destDir;
 };
 
 // What a line (or the end of the file) asks for.

@@ -7,6 +7,10 @@
 
 namespace ov {
 
+// The one narrow path buffer: 260 characters and the terminator, as the file functions take.
+inline constexpr std::size_t kPathChars = 260;
+using Path = char[kPathChars + 1];
+
 // Formats into buf (capacity cap, terminator included). Returns false when the result had to
 // be cut; the buffer then holds the cut text, always terminated.
 bool FormatBounded(char* buf, std::size_t cap, const char* fmt, ...)

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "../diagnostics/last_error.h"
+#include "last_error.h"
 #include "module.h"
 
 namespace ov {

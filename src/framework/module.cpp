@@ -4,7 +4,7 @@
 
 #include "unique_any.h"
 #include "registrar.h"
-#include "../diagnostics/last_error.h"
+#include "last_error.h"
 
 namespace ov {
 

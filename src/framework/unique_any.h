@@ -63,8 +63,11 @@ using UniqueMetafile = UniqueAny<HMETAFILE, &detail::DeleteMetafile>;
 using UniqueGlobal = UniqueAny<HGLOBAL, &detail::FreeGlobal>;
 // Memory the platform allocated for us with LocalAlloc (FormatMessage's buffer, say).
 using UniqueLocal = UniqueAny<void*, &detail::FreeLocal>;
-// A process, thread or event: null when there is none.
+// One name per empty value, as the platform's functions answer "none": a process, thread,
+// event or file mapping is null when there is none; a file of CreateFile is
+// INVALID_HANDLE_VALUE.
 using UniqueHandle = UniqueAny<HANDLE, &detail::CloseKernelHandle>;
+using UniqueHFile = UniqueAny<HANDLE, &detail::CloseKernelHandle, -1>;
 // A directory search of FindFirstFile.
 using UniqueFind = UniqueAny<HANDLE, &detail::CloseFind, -1>;
 

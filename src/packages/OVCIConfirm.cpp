@@ -2,21 +2,22 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "../diagnostics/error_codes.h"
 #include "../diagnostics/quiet_policy.h"
-#include "../framework/ansi_text.h"
-#include "../server/resource.h"
+#include "../framework/bounded_text.h"
+#include "confirm_resources.h"
 
 namespace ov {
 
-OVCIConfirm::OVCIConfirm(const wchar_t* title, const wchar_t* message, const wchar_t* readMePath)
-    : Title{}, Message{}, ReadMePath(readMePath) {
+OVCIConfirm::OVCIConfirm(const char* title, const char* message, const char* readMePath)
+    : Title{}, Message{}, ReadMePath{} {
     // The installs never pass texts this long; one that does not fit is shown empty rather
     // than cut, and logged.
-    BStr wideTitle(title), wideMessage(message);
-    if (!ToAnsi(wideTitle.Get(), Title)) Report(kE_TOOLONG, OV_HERE, Box::Hidden, "szTitle: ", kLengthInvalid);
-    if (!ToAnsi(wideMessage.Get(), Message))
-        Report(kE_TOOLONG, OV_HERE, Box::Hidden, "szMessage: ", kLengthInvalid);
+    if (!CopyBounded(Title, title)) RefuseTooLong(OV_HERE, Box::Hidden, "szTitle: ");
+    if (!CopyBounded(Message, message)) RefuseTooLong(OV_HERE, Box::Hidden, "szMessage: ");
+    if (readMePath && !CopyBounded(ReadMePath, readMePath)) RefuseTooLong(OV_HERE, Box::Hidden, "szReadMePath: ");
 }
 
 // Under the quiet policy nobody is there to answer: the question counts as confirmed, as an
@@ -38,7 +39,7 @@ INT_PTR OVCIConfirm::OnInitDialog() {
     return Guard(OV_HERE, Box::Shown, [&]() -> HRESULT {
         SetWindowTextA(Hwnd(), Title);
         SetDlgItemTextA(Hwnd(), IDC_CONFIRM_MESSAGE, Message);
-        if (ReadMePath.Length() == 0) {
+        if (ReadMePath[0] == '\0') {
             SetDlgItemTextA(Hwnd(), IDOK, "Continue");
             HWND viewChanges = GetDlgItem(Hwnd(), IDC_VIEW_CHANGES);
             ShowWindow(viewChanges, SW_HIDE);
@@ -65,12 +66,12 @@ INT_PTR OVCIConfirm::OnCancel() {
 
 INT_PTR OVCIConfirm::OnViewChanges() {
     return Guard(OV_HERE, Box::Shown, [&]() -> HRESULT {
-        char path[MAX_PATH] = {};
-        // A path that does not fit would open some other file: refused, and Notepad not started.
-        if (!ToAnsi(ReadMePath.Get(), path)) return Fail(kE_TOOLONG, OV_HERE, Box::Shown, "szReadMePath: ", kLengthInvalid);
+        // A path that does not fit the platform's MAX_PATH would open some other file: refused,
+        // and Notepad not started.
+        if (std::strlen(ReadMePath) >= MAX_PATH) return RefuseTooLong(OV_HERE, Box::Shown, "szReadMePath: ");
         // Unquoted, as it stands: Notepad takes the rest of its command line as the file name.
         // Whether Notepad starts is not checked; the dialog stays open.
-        ShellExecuteA(nullptr, "open", "notepad.exe", path, nullptr, SW_SHOWNORMAL);
+        ShellExecuteA(nullptr, "open", "notepad.exe", ReadMePath, nullptr, SW_SHOWNORMAL);
         return 0;
     });
 }

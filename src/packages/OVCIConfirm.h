@@ -7,7 +7,7 @@
 
 #include "../diagnostics/OVCILog.h"
 #include "../framework/modal_dialog.h"
-#include "../framework/unique_any.h"
+#include "../framework/bounded_text.h"
 
 namespace ov {
 
@@ -19,7 +19,7 @@ public:
     static constexpr INT_PTR kOK = IDOK;          // OK or Continue
     static constexpr INT_PTR kCancel = IDCANCEL;  // Cancel, Escape or the close box
 
-    OVCIConfirm(const wchar_t* title, const wchar_t* message, const wchar_t* readMePath);
+    OVCIConfirm(const char* title, const char* message, const char* readMePath);
 
     // Shows the dialog modally: kOK, kCancel, or -1 when it cannot be shown.
     INT_PTR Run();
@@ -28,7 +28,7 @@ public:
 
     char Title[1024];
     char Message[1024];
-    BStr ReadMePath;
+    Path ReadMePath;
 
 private:
     INT_PTR OnInitDialog();

@@ -1,12 +1,11 @@
 // Removing the older downloaded packages of one kind and their shared-file records.
-#include "../control/OVCustInst.h"
-#include "../diagnostics/error_codes.h"
-#include "../framework/ansi_text.h"
-#include "../framework/bounded_text.h"
+#include "../framework/unique_any.h"
+#include "packages.h"
 
 namespace ov {
 namespace {
 
+constexpr const char* kReportModule = kOVCustInstModule;
 constexpr char kModuleUsageKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ModuleUsage";
 constexpr char kSharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
@@ -24,15 +23,11 @@ void ToForwardSlashes(char* path) {
 
 }  // namespace
 
-void OVCustInst::PackageCleanup(short PackageKind) {
-    Guard(OV_HERE, Box::Hidden, [&] {
-        const bool scripts = PackageKind == 0;
-        char pattern[MAX_PATH + 1] = {};
-        char kept[MAX_PATH + 1] = {};
-        if (!FormatBounded(pattern, sizeof pattern, "%s\\%s", PellarInstallPath, scripts ? "MLS*.exe" : "MLD*.exe"))
-            return Fail(kE_TOOLONG, OV_HERE, Box::Hidden, "szSearchPath: ", kLengthInvalid);
-        if (!ToAnsi((scripts ? MLSSEEFileName : MLDSEEFileName).Get(), kept))
-            return Fail(kE_TOOLONG, OV_HERE, Box::Hidden, "szSEEFileName: ", kLengthInvalid);
+void PackageCleanup(OVCILog& log, const PackageKind& kind, const char* kept) {
+    log.Guard(OV_HERE, Box::Hidden, [&] {
+        Path pattern = {};
+        if (!FormatBounded(pattern, sizeof pattern, "%s\\%s*.exe", PellarInstallPath, kind.namePrefix))
+            return log.RefuseTooLong(OV_HERE, Box::Hidden, "szSearchPath: ");
 
         WIN32_FIND_DATAA found;
         UniqueFind search(FindFirstFileA(pattern, &found));
@@ -40,14 +35,13 @@ void OVCustInst::PackageCleanup(short PackageKind) {
         do {
             // In the ANSI code page, ignoring case; a double-byte character is one unit.
             if (lstrcmpiA(found.cFileName, kept) == 0) continue;
-            char filePath[MAX_PATH + 1] = {};
-            char usageName[MAX_PATH + 1] = {};
+            Path filePath = {}, usageName = {};
             // The usage subkey names the file where it lies, the host product's directory,
             // the same file that the SharedDlls value names; the download folder would name a
             // copy that the package install never made.
             if (!FormatBounded(filePath, sizeof filePath, "%s\\%s", PellarInstallPath, found.cFileName) ||
                 !FormatBounded(usageName, sizeof usageName, "%s/%s", PellarInstallPath, found.cFileName)) {
-                Report(kE_TOOLONG, OV_HERE, Box::Hidden, "szSEEFileName: ", found.cFileName);
+                log.Report(kE_TOOLONG, OV_HERE, Box::Hidden, "szSEEFileName: ", found.cFileName);
                 continue;
             }
             ToForwardSlashes(usageName);

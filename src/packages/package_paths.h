@@ -1,14 +1,12 @@
-// The paths the package installs build: narrow text in buffers of 260 characters.
+// The package lists the installs read: narrow text in buffers of 260 characters.
 #pragma once
 
 #include <windows.h>
 
-#include "../environment/registry_readers.h"
+#include "../diagnostics/install_path.h"
 #include "../framework/bounded_text.h"
 
 namespace ov {
-
-using Path = char[MAX_PATH + 1];
 
 // The install path read afresh and the package list `infName` in its "Pellar" directory.
 // When the install path cannot be read both begin at the root, as the installs have always

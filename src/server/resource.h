@@ -1,9 +1,7 @@
-// Resource identifiers of the server module.
+// Resource identifiers of the server module: its own, and those of the parts it carries.
 #pragma once
 
+#include "../control/control_resources.h"
+#include "../packages/confirm_resources.h"
+
 #define IDS_PROJNAME           100
-#define IDB_OVCUSTINST         101
-#define IDR_OVCUSTINST         102
-#define IDD_OVCICONFIRM        103
-#define IDC_VIEW_CHANGES       205
-#define IDC_CONFIRM_MESSAGE    206

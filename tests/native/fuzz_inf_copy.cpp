@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     const char* label = "";
     auto check = [&](ov::InfStep step) {
         if (step == ov::InfStep::kNothing) return true;
-        for (const char* s : {copy.fileName, copy.sourceDir, copy.destDir}) CHECK(strnlen(s, ov::kInfPathSize) < ov::kInfPathSize);
+        for (const char* s : {copy.fileName, copy.sourceDir, copy.destDir}) CHECK(strnlen(s, sizeof(ov::Path)) < sizeof(ov::Path));
         return step == ov::InfStep::kCopy;
     };
     char line[ov::kInfLineMax + 1];

@@ -19,22 +19,23 @@ inline std::string FieldText(BSTR b) { return b ? Narrow(b) : std::string("<null
 
 class Probe {
     struct Visible : ov::OVCustInst {
-        // The nineteen fields that Init fills, by name: where each points and what it says.
+        // The nineteen fields that Init fills, by name: where each lies and what it says
+        // ("<null>" before the first successful Init).
         std::map<std::string, std::pair<const void*, std::string>> Snapshot() const {
             std::map<std::string, std::pair<const void*, std::string>> out;
             const ov::Layout& l = layout;
-            for (const auto& [name, field] : std::map<std::string, BSTR>{
-                     {"WindowsDir", l.WindowsDir.Get()}, {"DownloadPath", l.DownloadPath.Get()},
-                     {"CachedMLVersion", l.CachedMLVersion.Get()}, {"MLReadMe", l.MLReadMe.Get()},
-                     {"CachedMLDVersion", l.CachedMLDVersion.Get()}, {"MLReadMeDev", l.MLReadMeDev.Get()},
-                     {"ServerPath", l.ServerPath.Get()}, {"LocalPLORVANPath", l.LocalPLORVANPath.Get()},
-                     {"LocalNWXORVANPath", l.LocalNWXORVANPath.Get()}, {"AppsPath", l.AppsPath.Get()},
-                     {"ScriptingPath", l.ScriptingPath.Get()}, {"ProductionPath", l.ProductionPath.Get()},
-                     {"FilePath", l.FilePath.Get()}, {"BitmapPath", l.BitmapPath.Get()},
-                     {"BackupPath", l.BackupPath.Get()}, {"DevelopPath", l.DevelopPath.Get()},
-                     {"HelpPath", l.HelpPath.Get()}, {"InstalledMLVersion", l.InstalledMLVersion.Get()},
-                     {"InstalledMLDVersion", l.InstalledMLDVersion.Get()}})
-                out[name] = {field, FieldText(field)};
+            for (const auto& [name, field] : std::map<std::string, const char*>{
+                     {"WindowsDir", l.WindowsDir}, {"DownloadPath", l.DownloadPath},
+                     {"CachedMLVersion", l.CachedMLVersion}, {"MLReadMe", l.MLReadMe},
+                     {"CachedMLDVersion", l.CachedMLDVersion}, {"MLReadMeDev", l.MLReadMeDev},
+                     {"ServerPath", l.ServerPath}, {"LocalPLORVANPath", l.LocalPLORVANPath},
+                     {"LocalNWXORVANPath", l.LocalNWXORVANPath}, {"AppsPath", l.AppsPath},
+                     {"ScriptingPath", l.ScriptingPath}, {"ProductionPath", l.ProductionPath},
+                     {"FilePath", l.FilePath}, {"BitmapPath", l.BitmapPath},
+                     {"BackupPath", l.BackupPath}, {"DevelopPath", l.DevelopPath},
+                     {"HelpPath", l.HelpPath}, {"InstalledMLVersion", l.InstalledMLVersion},
+                     {"InstalledMLDVersion", l.InstalledMLDVersion}})
+                out[name] = {field, l.filled ? std::string(field) : std::string("<null>")};
             return out;
         }
         BSTR Mapped() const { return MappedScriptServer.Get(); }

@@ -73,8 +73,8 @@ DWORD WriteWhole(const std::string& path, const std::string& text) {
     if (!GetTempFileNameA(Parent(path).c_str(), "sed", 0, temp)) return GetLastError();
     DWORD error = 0;
     {
-        const HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ov::UniqueHandle file(h == INVALID_HANDLE_VALUE ? nullptr : h);
+        ov::UniqueHFile file(
+            CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         const DWORD size = static_cast<DWORD>(text.size());
         DWORD done = 0;
         if (!file || !WriteFile(file.Get(), text.data(), size, &done, nullptr) || !FlushFileBuffers(file.Get()))

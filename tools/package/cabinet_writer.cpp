@@ -171,13 +171,13 @@ void WritePackage(const std::string& program, const std::wstring& cabPath, const
     const std::string out = Narrow(outPath);
     TempFile temp(outPath + L".tmp");
     {
-        UniqueHandle file(
+        UniqueHFile file(
             CreateFileW(temp.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) FailWithLastError("cannot create '" + out + ".tmp'");
+        if (!file) ThrowLastError("cannot create '" + out + ".tmp'");
         auto write = [&](const void* data, std::size_t size) {
             DWORD n = 0;
             if (!WriteFile(file.Get(), data, static_cast<DWORD>(size), &n, nullptr) || n != size)
-                FailWithLastError("cannot write '" + out + ".tmp'");
+                ThrowLastError("cannot write '" + out + ".tmp'");
         };
         write(program.data(), program.size());
         // The reserved area lies at offset 40 of a cabinet written with a header reserve.
@@ -188,10 +188,10 @@ void WritePackage(const std::string& program, const std::wstring& cabPath, const
         write(&tag, sizeof tag);
         for (std::size_t at = 40 + sizeof tag; at < cab.Size(); at += 1 << 20)
             write(cab.Data() + at, std::min<std::size_t>(cab.Size() - at, 1 << 20));
-        if (!FlushFileBuffers(file.Get())) FailWithLastError("cannot write '" + out + ".tmp'");
+        if (!FlushFileBuffers(file.Get())) ThrowLastError("cannot write '" + out + ".tmp'");
     }
     if (!MoveFileExW(temp.Path().c_str(), outPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-        FailWithLastError("cannot replace '" + out + "'");
+        ThrowLastError("cannot replace '" + out + "'");
     temp.Keep();
 }
 

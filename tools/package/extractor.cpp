@@ -70,7 +70,7 @@ struct OutputFile final : Stream {
         handle.Reset();
         return 0;
     }
-    UniqueHandle handle;
+    UniqueHFile handle;
     unsigned long long written = 0, expected = 0;
     DWORD failure = 0;
 };
@@ -134,7 +134,7 @@ void MakeFolders(const std::wstring& path, std::size_t from) {
         if (at < path.size() && path[at] != L'\\') continue;
         const std::wstring folder = path.substr(0, at);
         if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            FailWithLastError("cannot make the folder '" + Narrow(folder) + "'");
+            ThrowLastError("cannot make the folder '" + Narrow(folder) + "'");
     }
 }
 
@@ -202,7 +202,7 @@ struct Walk {
             else
                 SetLastError(ERROR_ACCESS_DENIED);
         }
-        if (!output.handle) FailWithLastError("cannot write '" + Narrow(path) + "'");
+        if (!output.handle) ThrowLastError("cannot write '" + Narrow(path) + "'");
         output.failure = 0;
         output.written = 0;
         output.expected = static_cast<std::uint32_t>(n.cb);
@@ -221,11 +221,11 @@ struct Walk {
         FILETIME local{}, utc{};
         if (DosDateTimeToFileTime(n.date, n.time, &local) && LocalFileTimeToFileTime(&local, &utc))
             SetFileTime(output.handle.Get(), nullptr, nullptr, &utc);
-        if (!CloseHandle(output.handle.Detach())) FailWithLastError("cannot write '" + Narrow(path) + "'");
+        if (!CloseHandle(output.handle.Detach())) ThrowLastError("cannot write '" + Narrow(path) + "'");
         writing = false;
         const DWORD kept = n.attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (kept && !SetFileAttributesW(path, kept | (n.attribs & FILE_ATTRIBUTE_ARCHIVE)))
-            FailWithLastError("cannot set the attributes of '" + Narrow(path) + "'");
+            ThrowLastError("cannot set the attributes of '" + Narrow(path) + "'");
         return TRUE;
     }
 
@@ -298,7 +298,7 @@ void ExtractCabinet(const Payload& payload, const std::wstring& destination) {
     if (root < walk.destination.size()) MakeFolders(walk.destination, root + 1);
     const DWORD attributes = GetFileAttributesW(walk.destination.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        FailWithLastError("cannot use the destination '" + Narrow(destination) + "'");
+        ThrowLastError("cannot use the destination '" + Narrow(destination) + "'");
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         throw Failure("the destination '" + Narrow(destination) + "' is not a folder");
     walk.lastFolder = walk.destination;

@@ -23,14 +23,18 @@ public:
     using Failure::Failure;
 };
 
-const char kUsage[] =
-    "Usage: ovpack <kind> <version> <source folder> <output folder> [<read-me file name>]\n"
-    "  kind: scripts (standard scripts, MLS<version>.exe, OVMLSInstall.inf)\n"
-    "        dev     (development files, MLD<version>.exe, OVMLDInstall.inf)\n"
-    "        editor1 (script editor, first package, MLEdit<version>.exe, OVMLEInstall.inf SEE1)\n"
-    "        editor2 (script editor, second package, MLEHelp<version>.exe, OVMLEInstall.inf SEE2)\n"
-    "  The read-me file name goes into the INF of scripts and dev packages\n"
-    "  (default MLReadMe.txt and MLReadMeDev.txt).\n";
+// How to call the builder, with each kind as the package table describes it.
+std::string Usage() {
+    std::string text = "Usage: ovpack <kind> <version> <source folder> <output folder> [<read-me file name>]\n";
+    for (const KindInfo& k : ov::kPackageKinds) {
+        std::string argument = k.argument;
+        argument.resize(8, ' ');
+        text += (text.find("kind:") == std::string::npos ? "  kind: " : "        ") + argument + "(" +
+                k.description + ", " + k.namePrefix + "<version>.exe, " + k.infName + " " + k.see->key +
+                (k.readMeKey ? std::string(", read-me ") + k.readMeDefault + " unless named" : "") + ")\n";
+    }
+    return text + "  The read-me file name goes into the INF of the kinds that have one.\n";
+}
 
 // Every file below root, by its name relative to root, in name order; counts their bytes.
 void Collect(const std::wstring& root, const std::wstring& relative, std::vector<CabEntry>& out,
@@ -39,7 +43,7 @@ void Collect(const std::wstring& root, const std::wstring& relative, std::vector
     ov::UniqueFind search(FindFirstFileW((root + relative + L"*").c_str(), &found));
     if (!search) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_NO_MORE_FILES) return;
-        FailWithLastError("cannot read the folder '" + Narrow(root + relative) + "'");
+        ThrowLastError("cannot read the folder '" + Narrow(root + relative) + "'");
     }
     std::vector<std::pair<std::wstring, bool>> names;
     do {
@@ -73,7 +77,7 @@ std::string PackageProgram() {
     HRSRC found = FindResourceW(nullptr, L"PACKAGE_PROGRAM", MAKEINTRESOURCEW(10));  // RT_RCDATA
     HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) FailWithLastError("cannot find the package program inside ovpack");
+    if (!data) ThrowLastError("cannot find the package program inside ovpack");
     std::string program(static_cast<const char*>(data), SizeofResource(nullptr, found));
     // The cabinet is found where the image ends: the program must end there too.
     if (ImageEnd(reinterpret_cast<const BYTE*>(program.data()), program.size()) != program.size())
@@ -83,11 +87,11 @@ std::string PackageProgram() {
 
 void WriteInfValue(const std::wstring& inf, const char* key, const std::string& value) {
     if (!WritePrivateProfileStringW(L"ORVAN", Widen(key).c_str(), Widen(value).c_str(), inf.c_str()))
-        FailWithLastError("cannot write " + std::string(key) + " into '" + Narrow(inf) + "'");
+        ThrowLastError("cannot write " + std::string(key) + " into '" + Narrow(inf) + "'");
 }
 
 int Build(int argc, wchar_t** argv) {
-    if (argc < 5 || argc > 6) throw Refusal(std::string("wrong number of arguments\n") + kUsage);
+    if (argc < 5 || argc > 6) throw Refusal("wrong number of arguments\n" + Usage());
     const KindInfo* kind = FindKind(Narrow(argv[1]));
     if (!kind) throw Refusal("unknown kind '" + Narrow(argv[1]) + "': use one of " + KindArguments());
     const std::string version = Narrow(argv[2]);
@@ -128,7 +132,7 @@ int Build(int argc, wchar_t** argv) {
     WriteCabinet(entries, cabinet.Path());
     WritePackage(program, cabinet.Path(), MakeTag(kind->kind, version), package);
     // Only the keys of this kind: the two editor packages share their INF.
-    WriteInfValue(inf, kind->seeKey, name);
+    WriteInfValue(inf, kind->see->key, name);
     if (kind->versionKey) WriteInfValue(inf, kind->versionKey, version);
     if (kind->readMeKey) WriteInfValue(inf, kind->readMeKey, readMe);
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, inf.c_str());  // flushes the cache
@@ -144,7 +148,7 @@ int main() {
     int argc = 0;
     ov::UniqueLocal owned(CommandLineToArgvW(GetCommandLineW(), &argc));
     try {
-        if (!owned) FailWithLastError("cannot read the command line");
+        if (!owned) ThrowLastError("cannot read the command line");
         return Build(argc, static_cast<wchar_t**>(owned.Get()));
     } catch (const Refusal& e) {
         std::fprintf(stderr, "ovpack: %s\n", e.what());

@@ -6,17 +6,6 @@ namespace ovpkg {
 
 namespace {
 
-const KindInfo kKinds[] = {
-    {Kind::Scripts, "scripts", "standard scripts", "MLS", "OVMLSInstall.inf", "SEE", "MLVer", "MLReadMe",
-     "MLReadMe.txt", "OVMLSOK.TMP"},
-    {Kind::Development, "dev", "development files", "MLD", "OVMLDInstall.inf", "SEE", "MLDVer", "MLReadMeDev",
-     "MLReadMeDev.txt", "OVMLDOK.TMP"},
-    {Kind::EditorFirst, "editor1", "script editor, first package", "MLEdit", "OVMLEInstall.inf", "SEE1", nullptr,
-     nullptr, nullptr, "OVMLEOK.TMP"},
-    {Kind::EditorSecond, "editor2", "script editor, second package", "MLEHelp", "OVMLEInstall.inf", "SEE2", nullptr,
-     nullptr, nullptr, "OVMLEOK.TMP"},
-};
-
 // Cabinet header fields (all little-endian).
 constexpr std::size_t kCabHeaderSize = 36;
 constexpr std::size_t kCabSizeOffset = 8;
@@ -40,23 +29,23 @@ std::string SystemText(DWORD error) {
     return (s.empty() ? "system error" : s) + " (" + std::to_string(error) + ")";
 }
 
-void FailWithLastError(const std::string& what) { throw Failure(what + ": " + SystemText(GetLastError())); }
+void ThrowLastError(const std::string& what) { throw Failure(what + ": " + SystemText(GetLastError())); }
 
 const KindInfo* FindKind(const std::string& argument) {
-    for (const KindInfo& k : kKinds)
+    for (const KindInfo& k : ov::kPackageKinds)
         if (argument == k.argument) return &k;
     return nullptr;
 }
 
 const KindInfo* FindKind(Kind kind) {
-    for (const KindInfo& k : kKinds)
+    for (const KindInfo& k : ov::kPackageKinds)
         if (kind == k.kind) return &k;
     return nullptr;
 }
 
 std::string KindArguments() {
     std::string all;
-    for (const KindInfo& k : kKinds) all += (all.empty() ? "" : ", ") + std::string(k.argument);
+    for (const KindInfo& k : ov::kPackageKinds) all += (all.empty() ? "" : ", ") + std::string(k.argument);
     return all;
 }
 
@@ -128,15 +117,15 @@ MappedFile::MappedFile(const std::wstring& path)
     : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr)) {
     const std::string name = Narrow(path);
-    if (!file_) FailWithLastError("cannot open '" + name + "'");
+    if (!file_) ThrowLastError("cannot open '" + name + "'");
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file_.Get(), &size)) FailWithLastError("cannot read the size of '" + name + "'");
+    if (!GetFileSizeEx(file_.Get(), &size)) ThrowLastError("cannot read the size of '" + name + "'");
     size_ = static_cast<std::size_t>(size.QuadPart);
     if (size_ == 0) return;
     mapping_.Reset(CreateFileMappingW(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping_) FailWithLastError("cannot map '" + name + "'");
+    if (!mapping_) ThrowLastError("cannot map '" + name + "'");
     view_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view_) FailWithLastError("cannot map '" + name + "'");
+    if (!view_) ThrowLastError("cannot map '" + name + "'");
 }
 
 std::wstring Widen(const std::string& text, UINT codePage) {

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "environment/package_kinds.h"
 #include "framework/unique_any.h"
 
 namespace ovpkg {
@@ -24,23 +25,12 @@ public:
 };
 // The system's text for a Win32 error, with its number.
 std::string SystemText(DWORD error);
-// what + ": " + the system's text for the thread's last error.
-[[noreturn]] void FailWithLastError(const std::string& what);
+// Throws what + ": " + the system's text for the thread's last error.
+[[noreturn]] void ThrowLastError(const std::string& what);
 
-enum class Kind : std::uint8_t { Scripts = 1, Development, EditorFirst, EditorSecond };
-
-struct KindInfo {
-    Kind kind;
-    const char* argument;     // on the builder's command line
-    const char* description;  // in the package's own listing
-    const char* namePrefix;   // the package file is namePrefix + version + ".exe"
-    const char* infName;      // the INF the server reads in <install path>\Pellar
-    const char* seeKey;       // section "ORVAN": the package file name
-    const char* versionKey;   // section "ORVAN": the version, or null
-    const char* readMeKey;    // section "ORVAN": the read-me file name, or null
-    const char* readMeDefault;
-    const char* marker;  // left in the install path once every file is written
-};
+// The package kinds are the server's own table.
+using Kind = ov::PackageKindId;
+using KindInfo = ov::PackageKind;
 const KindInfo* FindKind(const std::string& argument);
 const KindInfo* FindKind(Kind kind);
 // "scripts, dev, editor1, editor2"
@@ -80,12 +70,10 @@ Payload FindPayload(const BYTE* file, std::size_t size);
 std::string CheckNameText(const std::string& text);
 
 namespace detail {
-inline void CloseWin32(HANDLE h) { CloseHandle(h); }
 inline void Unmap(const void* view) { UnmapViewOfFile(view); }
 }  // namespace detail
-// A file (INVALID_HANDLE_VALUE owns nothing), a file mapping (null owns nothing), a view.
-using UniqueHandle = ov::UniqueAny<HANDLE, &detail::CloseWin32, -1>;
-using UniqueMapping = ov::UniqueAny<HANDLE, &detail::CloseWin32>;
+using ov::UniqueHandle;
+using ov::UniqueHFile;
 using UniqueView = ov::UniqueAny<const void*, &detail::Unmap>;
 
 // A whole file mapped for reading.
@@ -96,8 +84,8 @@ public:
     std::size_t Size() const { return size_; }
 
 private:
-    UniqueHandle file_;
-    UniqueMapping mapping_;
+    UniqueHFile file_;
+    UniqueHandle mapping_;
     UniqueView view_;
     std::size_t size_ = 0;
 };

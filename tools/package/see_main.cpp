@@ -61,11 +61,11 @@ void Install(const Payload& payload, const std::wstring& destination) {
     const std::wstring marker = MarkerPath(*payload.kind);
     // A marker left from before must not stand for this run.
     if (!DeleteFileW(marker.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-        FailWithLastError("cannot remove the old marker '" + Narrow(marker) + "'");
+        ThrowLastError("cannot remove the old marker '" + Narrow(marker) + "'");
     ExtractCabinet(payload, destination);
-    UniqueHandle file(
+    UniqueHFile file(
         CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || !CloseHandle(file.Detach())) FailWithLastError("cannot leave the marker '" + Narrow(marker) + "'");
+    if (!file || !CloseHandle(file.Detach())) ThrowLastError("cannot leave the marker '" + Narrow(marker) + "'");
 }
 
 void Describe(const Payload& payload, const std::string& self) {

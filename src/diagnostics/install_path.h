@@ -1,7 +1,9 @@
-// Reading the maker's install path from the registry.
+// Reading the maker's install path from the registry: where the log lives and the product is.
 #pragma once
 
 #include <windows.h>
+
+#include "../framework/bounded_text.h"
 
 namespace ov {
 
@@ -17,11 +19,11 @@ struct InstallPathRead {
     HRESULT result = E_FAIL;  // as ReadInstallPath answers
     LONG registryError = ERROR_SUCCESS;
     bool found = false;          // the value was there and fit in 260 characters
-    char text[MAX_PATH + 1] = {};  // the value when found, else empty
+    Path text = {};  // the value when found, else empty
 
     static InstallPathRead Now();
     // Into a buffer of 260 characters as ReadInstallPath would have written it.
-    HRESULT CopyTo(char (&buffer)[MAX_PATH + 1]) const;
+    HRESULT CopyTo(Path& buffer) const;
 };
 
 }  // namespace ov

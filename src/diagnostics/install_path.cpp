@@ -1,4 +1,4 @@
-#include "registry_readers.h"
+#include "install_path.h"
 
 #include <cstring>
 #include <vector>
@@ -72,14 +72,14 @@ HRESULT ReadInstallPath(char* buffer, DWORD size, LONG* registryError) {
 
 InstallPathRead InstallPathRead::Now() {
     InstallPathRead read;
-    char data[MAX_PATH + 1] = {};
+    Path data = {};
     QueryInstallPath(data, MAX_PATH, &read.registryError, &read.found);
     read.result = read.registryError == ERROR_SUCCESS ? S_OK : E_FAIL;
     if (read.found) std::memcpy(read.text, data, strnlen(data, MAX_PATH - 1));
     return read;
 }
 
-HRESULT InstallPathRead::CopyTo(char (&buffer)[MAX_PATH + 1]) const {
+HRESULT InstallPathRead::CopyTo(Path& buffer) const {
     if (found) std::memcpy(buffer, text, std::strlen(text) + 1);
     return result;
 }
