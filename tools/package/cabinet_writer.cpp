@@ -136,6 +136,9 @@ void FailWith(const Context& context, const ERF& erf, const std::string& what) {
 }  // namespace
 
 void WriteCabinet(const std::vector<CabEntry>& entries, const std::wstring& cabPath) {
+    if (entries.size() > kMaxCabinetFiles)
+        throw Failure(std::to_string(entries.size()) + " files are more than a cabinet holds (" +
+                      std::to_string(kMaxCabinetFiles) + ")");
     const std::string path = Narrow(cabPath);
     const std::size_t slash = path.find_last_of('\\');
     CCAB ccab{};

@@ -1,4 +1,5 @@
 #include "extractor.h"
+#include "entry_name.h"
 
 #include <fcntl.h>
 #include <fdi.h>
@@ -93,31 +94,6 @@ FNREAD(OnRead) { return StreamOf(hf)->Read(pv, cb); }
 FNWRITE(OnWrite) { return StreamOf(hf)->Write(pv, cb); }
 FNCLOSE(OnClose) { return StreamOf(hf)->Close(); }
 FNSEEK(OnSeek) { return StreamOf(hf)->Seek(dist, seektype); }
-
-// Whether a name from the cabinet stays below the destination once joined to it.
-std::string CheckEntryName(const std::wstring& name) {
-    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    if (name.empty()) return "it is empty";
-    for (std::size_t start = 0;;) {
-        const std::size_t end = name.find_first_of(L"\\/", start);
-        const std::wstring part = name.substr(start, end == std::wstring::npos ? end : end - start);
-        if (part.empty()) return start == 0 ? "it is an absolute path" : "it has an empty part";
-        if (part.find_first_not_of(L'.') == std::wstring::npos) return "it has a '.' or '..' part";
-        for (wchar_t c : part) {
-            if (c == L':') return "it names a drive or a stream";
-            if (c < 32 || std::wcschr(L"<>\"|?*", c)) return "it holds a character that no file name may hold";
-        }
-        if (part.back() == L'.' || part.back() == L' ') return "a part of it ends with a dot or a blank";
-        const std::wstring stem = part.substr(0, part.find(L'.'));
-        bool device =
-            (stem.size() == 4 && (!_wcsnicmp(stem.c_str(), L"COM", 3) || !_wcsnicmp(stem.c_str(), L"LPT", 3)) &&
-             stem[3] >= L'1' && stem[3] <= L'9');
-        for (const wchar_t* d : kDevices) device = device || !_wcsicmp(stem.c_str(), d);
-        if (device) return "it names a device";
-        if (end == std::wstring::npos) return "";
-        start = end + 1;
-    }
-}
 
 // Refuses a name that would leave the destination or whose path would not fit MAX_PATH.
 void CheckPlace(const std::wstring& destination, const std::wstring& name) {
@@ -286,7 +262,9 @@ void ExtractCabinet(const Payload& payload, const std::wstring& destination) {
     walk.destination = destination;
     while (walk.destination.size() > 1 && walk.destination.back() == L'\\') walk.destination.pop_back();
     // Every name is looked at before anything is written.
-    for (const CabFile& file : ListCabinet(payload)) CheckPlace(walk.destination, file.name);
+    const std::vector<CabFile> files = ListCabinet(payload);
+    if (files.empty()) throw Failure("the package holds no files");
+    for (const CabFile& file : files) CheckPlace(walk.destination, file.name);
     // The folders of the destination itself: past "X:\" or "\\server\share\".
     std::size_t root = 0;
     if (walk.destination.compare(0, 2, L"\\\\") == 0) {
