@@ -29,11 +29,12 @@ std::string Bytes(size_t n, unsigned seed) {  // incompressible
     return s;
 }
 
-// Nested folders, an empty file, binary files up to 3 MB, names with blanks.
+// Nested folders, an empty file, binary files up to 9 MB (more than one cabinet folder holds,
+// so the package unpacks folders side by side), names with blanks.
 const Tree kTree = {{"Readme.txt", "read me\r\n"},
                     {"empty.txt", ""},
                     {"sub dir\\with blanks.txt", "x y z"},
-                    {"sub dir\\deeper\\deepest\\big.bin", Bytes(3 << 20, 1)},
+                    {"sub dir\\deeper\\deepest\\big.bin", Bytes(9 << 20, 1)},
                     {"sub dir\\deeper\\zeros.bin", std::string(70000, '\0')}};
 
 void MakeTree(const std::string& root, const Tree& tree) {
@@ -131,6 +132,9 @@ public:
 
 TEST_F(PackageProgramTest, UnpacksEveryFileByteForByteReplacingWhatIsThereThenLeavesTheMarker) {
     ASSERT_EQ(Build("scripts 6.1").code, 0);
+    const std::string built = ReadFileText(package);
+    const ovpkg::Payload payload = ovpkg::FindPayload(reinterpret_cast<const BYTE*>(built.data()), built.size());
+    EXPECT_EQ(payload.cabinet[26] | payload.cabinet[27] << 8, 2);  // its folders
     MakeTree(dest, {{"Readme.txt", "an older text that is longer"}});
     SetFileAttributesA((dest + "\\Readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     const Files outside = Below(sandbox.Path(), kScratch);
