@@ -121,7 +121,7 @@ public:
 
     // Waits while much is queued; a piece given after a failure is dropped.
     void Give(Piece piece) {
-        Locked locked(lock_);
+        const Held held = Hold();
         while (!failed_ && queued_ >= kMostQueued) Await(room_, giverWaits_);
         if (failed_ && piece.what != Piece::Stop) return;
         queued_ += piece.bytes.size();
@@ -130,7 +130,7 @@ public:
     }
     // An empty buffer, with room from an earlier piece when there is one.
     std::string Buffer() {
-        Locked locked(lock_);
+        const Held held = Hold();
         if (spares_.empty()) return std::string();
         std::string buffer = std::move(spares_.back());
         spares_.pop_back();
@@ -152,16 +152,11 @@ private:
 
     // The slim lock and condition variables of the platform: waking the other thread needs no
     // round trip to a server, as a mutex's event would.
-    class Locked {
-    public:
-        explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-        ~Locked() { ReleaseSRWLockExclusive(&lock_); }
-        Locked(const Locked&) = delete;
-        Locked& operator=(const Locked&) = delete;
-
-    private:
-        SRWLOCK& lock_;
-    };
+    using Held = ov::UniqueAny<SRWLOCK*, &ReleaseSRWLockExclusive>;
+    Held Hold() {
+        AcquireSRWLockExclusive(&lock_);
+        return Held(&lock_);
+    }
     void Await(CONDITION_VARIABLE& condition, bool& waits) {
         waits = true;
         SleepConditionVariableSRW(&condition, &lock_, INFINITE, 0);
@@ -174,7 +169,7 @@ private:
         std::vector<std::string> used;
         for (;;) {
             {
-                Locked locked(lock_);
+                const Held held = Hold();
                 for (std::string& buffer : used)
                     if (spares_.size() < kMostSpares) spares_.push_back(std::move(buffer));
                 used.clear();
@@ -198,7 +193,7 @@ private:
         } catch (const std::exception& e) {  // Failure, and out of memory
             file_.Reset();
             DeleteFileW(path_.c_str());
-            Locked locked(lock_);
+            const Held held = Hold();
             failure_ = e.what();
             failed_ = true;
             if (giverWaits_) WakeConditionVariable(&room_);
