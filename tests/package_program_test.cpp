@@ -29,12 +29,12 @@ std::string Bytes(size_t n, unsigned seed) {  // incompressible
     return s;
 }
 
-// Nested folders, an empty file, binary files up to 9 MB (more than one cabinet folder holds,
+// Nested folders, an empty file, binary files up to 5 MB (more than one cabinet folder holds,
 // so the package unpacks folders side by side), names with blanks.
 const Tree kTree = {{"Readme.txt", "read me\r\n"},
                     {"empty.txt", ""},
                     {"sub dir\\with blanks.txt", "x y z"},
-                    {"sub dir\\deeper\\deepest\\big.bin", Bytes(9 << 20, 1)},
+                    {"sub dir\\deeper\\deepest\\big.bin", Bytes(5 << 20, 1)},
                     {"sub dir\\deeper\\zeros.bin", std::string(70000, '\0')}};
 
 void MakeTree(const std::string& root, const Tree& tree) {

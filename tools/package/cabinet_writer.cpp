@@ -20,7 +20,7 @@ struct Context {
 };
 
 // A folder is closed after this many bytes: the package program unpacks folders side by side.
-constexpr unsigned long long kFolderBytes = 8ull << 20;
+constexpr unsigned long long kFolderBytes = 4ull << 20;
 
 // FCI's file callbacks take C runtime open flags; they are carried out on Win32 handles so
 // that a source file can be opened by its wide name.
