@@ -132,7 +132,7 @@ std::vector<Row> MeasureScripts(const Sandbox& box) {
 }
 
 Row MeasureExtraction(const Sandbox& box) {
-    return TimedRow("Package program | extrac32, 50 MB in 1,000 files", 1.10, [&] {
+    return TimedRow("Package program | extrac32, 50 MB in 1,000 files", 0.60, [&] {
         const Ran ran = RunCaptured("\"" + box.seeBench + "\" \"" + box.ovpack + "\" \"" + box.work + "\" " +
                                         std::to_string(box.runs),
                                     30 * 60 * 1000);

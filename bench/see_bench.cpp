@@ -143,9 +143,11 @@ int Bench(const std::string& ovpack, const std::string& work, int runs) {
     InstallPathForBench installPath(work);
     std::vector<double> mineTimes, theirTimes;
     for (int i = 0; i <= runs; ++i) {  // the first round warms the caches and is not counted
+        // Each side's folder is removed just before its own run, so that each starts as soon
+        // after removing 1,000 files as the other.
         RemoveTree(mine);
-        RemoveTree(theirs);
         const auto a = Timed("\"" + package + "\"  /auto " + mine);
+        RemoveTree(theirs);
         const auto b = Timed("extrac32.exe /Y /E /L \"" + theirs + "\" \"" + cabinet + "\"");
         if (a.first != 0 || b.first != 0) throw Failure("an extraction failed");
         if (i > 0) mineTimes.push_back(a.second), theirTimes.push_back(b.second);
@@ -160,7 +162,7 @@ int Bench(const std::string& ovpack, const std::string& work, int runs) {
     std::printf("%d runs, median (best)\n", runs);
     std::printf("  package program  %.3f s (%.3f s)\n", m, *std::min_element(mineTimes.begin(), mineTimes.end()));
     std::printf("  extrac32         %.3f s (%.3f s)\n", t, *std::min_element(theirTimes.begin(), theirTimes.end()));
-    std::printf("  ratio            %.2fx (goal: at most 1.10x)\n", m / t);
+    std::printf("  ratio            %.2fx (goal: at most 0.60x)\n", m / t);
     std::printf("  both unpacked the same %zu files: %s\n", files.size(), same ? "yes" : "NO");
     return same ? 0 : 1;
 }

@@ -28,11 +28,12 @@ std::string Bytes(size_t n, unsigned seed) {  // incompressible
     return s;
 }
 
-// Nested folders, an empty file, binary files up to 3 MB, names with blanks.
+// Nested folders, an empty file, binary files up to 5 MB (more than one cabinet folder holds,
+// so the package unpacks folders side by side), names with blanks.
 const Tree kTree = {{"Readme.txt", "read me\r\n"},
                     {"empty.txt", ""},
                     {"sub dir\\with blanks.txt", "x y z"},
-                    {"sub dir\\deeper\\deepest\\big.bin", Bytes(3 << 20, 1)},
+                    {"sub dir\\deeper\\deepest\\big.bin", Bytes(5 << 20, 1)},
                     {"sub dir\\deeper\\zeros.bin", std::string(70000, '\0')}};
 
 void MakeTree(const std::string& root, const Tree& tree) {
@@ -130,6 +131,9 @@ public:
 
 TEST_F(PackageProgramTest, UnpacksEveryFileByteForByteReplacingWhatIsThereThenLeavesTheMarker) {
     ASSERT_EQ(Build("scripts 6.1").code, 0);
+    const std::string built = ReadFileText(package);
+    const ovpkg::Payload payload = ovpkg::FindPayload(reinterpret_cast<const BYTE*>(built.data()), built.size());
+    EXPECT_EQ(payload.cabinet[26] | payload.cabinet[27] << 8, 2);  // its folders
     MakeTree(dest, {{"Readme.txt", "an older text that is longer"}});
     SetFileAttributesA((dest + "\\Readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     const Files outside = Below(sandbox.Path(), kScratch);
@@ -171,12 +175,23 @@ TEST_F(PackageProgramTest, EachKindWritesItsInfKeysAndLeavesItsMarker) {
 
 TEST_F(PackageProgramTest, BuilderRefusesWhatCannotMakeAPackageAndWritesNothing) {
     CreateDirectoryA((sandbox / "empty").c_str(), nullptr);
+    // One file more than a cabinet can count (its file count has 16 bits), empty files in 256
+    // folders.
+    const std::string many = sandbox / "many";
+    CreateDirectoryA(many.c_str(), nullptr);
+    for (int folder = 0; folder < 256; ++folder) {
+        const std::string in = many + "\\" + std::to_string(folder);
+        CreateDirectoryA(in.c_str(), nullptr);
+        for (int file = 0; file < (folder ? 256 : 257); ++file)
+            ovpkg::UniqueHandle(CreateFileA((in + "\\" + std::to_string(file)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_NEW, 0, nullptr));
+    }
     // Kind and version, and the source folder.
     const std::pair<std::string, std::string> rows[] = {
         {"scripts 1", "missing"}, {"scripts 1", "empty"}, {"tools 1", "src"}, {"scripts 1/2", "src"},
         {"scripts 1\\2", "src"}, {"scripts 1:2", "src"}, {"scripts 1*", "src"}, {"scripts 1\\\"2", "src"},
         {"scripts \"\"", "src"}, {"scripts 1.", "src"}, {"scripts \" 1\"", "src"}, {"scripts \"1\t2\"", "src"},
-        {"scripts 123456789012345678901234567890123", "src"}};
+        {"scripts 123456789012345678901234567890123", "src"}, {"scripts 1", "many"}};
     for (const auto& [kindAndVersion, source] : rows) {
         SCOPED_TRACE(kindAndVersion + " from " + source);
         const Outcome o = Build(kindAndVersion, sandbox / source);
@@ -241,6 +256,15 @@ public:
         ovpkg::WritePackage(ReadFileText(Tool("ovsee.exe")), cab, ovpkg::MakeTag(ovpkg::Kind::Scripts, "1"),
                             ovpkg::Widen(run = sandbox / "crafted.exe"));
     }
+    // A package whose cabinet, made by hand, has a header and its tag but no folder and no file.
+    void Empty() {
+        const ovpkg::PackageTag tag = ovpkg::MakeTag(ovpkg::Kind::Scripts, "1");
+        const unsigned char header[40] = {'M', 'S', 'C', 'F', 0, 0, 0, 0, 104, 0, 0, 0, 0, 0, 0, 0, 104, 0, 0, 0,
+                                          0,   0,   0,   0,   3, 1, 0, 0, 0,   0, 4, 0, 0, 0, 0, 0, 64, 0, 0, 0};
+        WriteFileText(run = sandbox / "empty.exe", ReadFileText(Tool("ovsee.exe")) +
+                                                       std::string(reinterpret_cast<const char*>(header), 40) +
+                                                       std::string(reinterpret_cast<const char*>(&tag), sizeof tag));
+    }
 };
 
 const Fault kFaults[] = {
@@ -273,6 +297,11 @@ const Fault kFaults[] = {
     {"Rooted", "unsafe", [](FaultTest& t) { t.Holding(L"\\ovtest-evil.txt"); }},
     {"DriveRelative", "unsafe", [](FaultTest& t) { t.Holding(L"C:ovtest-evil.txt"); }},
     {"TooLongForItsBuffer", "longer than", [](FaultTest& t) { t.Holding(std::wstring(240, L'n')); }},
+    // Windows takes these for devices: the bytes would go there and never reach the destination.
+    {"DeviceBlankBeforeExtension", "names a device", [](FaultTest& t) { t.Holding(L"NUL .txt"); }},
+    {"DeviceInAFolderPart", "names a device", [](FaultTest& t) { t.Holding(L"sub\\AUX  .log\\x.txt"); }},
+    {"DeviceSuperscriptDigit", "names a device", [](FaultTest& t) { t.Holding(L"COM\u00B9.txt"); }},
+    {"EmptyCabinet", "holds no files", [](FaultTest& t) { t.Empty(); }},
 };
 
 TEST_P(FaultTest, SaysWhyExitsNonZeroAndLeavesNoMarker) {

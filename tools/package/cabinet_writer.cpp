@@ -16,7 +16,11 @@ using UniqueFci = ov::UniqueAny<HFCI, &FCIDestroy>;
 struct Context {
     const CabEntry* current = nullptr;  // the entry FCIAddFile is storing
     std::string error;                  // the first failure, in words
+    unsigned long long inFolder = 0;    // bytes stored in the open folder
 };
+
+// A folder is closed after this many bytes: the package program unpacks folders side by side.
+constexpr unsigned long long kFolderBytes = 4ull << 20;
 
 // FCI's file callbacks take C runtime open flags; they are carried out on Win32 handles so
 // that a source file can be opened by its wide name.
@@ -122,6 +126,7 @@ FNFCIGETOPENINFO(OnOpenInfo) {
         *ptime = 0;
     }
     *pattribs = static_cast<USHORT>(info.dwFileAttributes & (_A_RDONLY | _A_HIDDEN | _A_SYSTEM | _A_ARCH));
+    context->inFolder += static_cast<unsigned long long>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
     for (wchar_t c : entry.name)
         if (c > 0x7F) *pattribs |= _A_NAME_IS_UTF;
     return hf;
@@ -136,6 +141,9 @@ void FailWith(const Context& context, const ERF& erf, const std::string& what) {
 }  // namespace
 
 void WriteCabinet(const std::vector<CabEntry>& entries, const std::wstring& cabPath) {
+    if (entries.size() > kMaxCabinetFiles)
+        throw Failure(std::to_string(entries.size()) + " files are more than a cabinet holds (" +
+                      std::to_string(kMaxCabinetFiles) + ")");
     const std::string path = Narrow(cabPath);
     const std::size_t slash = path.find_last_of('\\');
     CCAB ccab{};
@@ -161,6 +169,11 @@ void WriteCabinet(const std::vector<CabEntry>& entries, const std::wstring& cabP
         context.current = &entry;
         if (!FCIAddFile(fci.Get(), &stored[0], &stored[0], FALSE, OnNextCabinet, OnStatus, OnOpenInfo, tcompTYPE_MSZIP))
             FailWith(context, erf, "cannot add '" + Narrow(entry.source) + "' to the cabinet");
+        if (context.inFolder >= kFolderBytes) {
+            if (!FCIFlushFolder(fci.Get(), OnNextCabinet, OnStatus))
+                FailWith(context, erf, "cannot write the cabinet '" + path + "'");
+            context.inFolder = 0;
+        }
     }
     if (!FCIFlushCabinet(fci.Get(), FALSE, OnNextCabinet, OnStatus))
         FailWith(context, erf, "cannot write the cabinet '" + path + "'");

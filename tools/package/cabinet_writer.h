@@ -13,8 +13,11 @@ struct CabEntry {
     std::wstring name;    // its name in the cabinet, parts separated by backslashes
 };
 
+// The most files one cabinet can hold: its header counts them in 16 bits.
+constexpr std::size_t kMaxCabinetFiles = 0xFFFF;
+
 // Writes an MSZIP cabinet holding the entries in their order, with room for a package tag in
-// its header; throws Failure.
+// its header; throws Failure (also for more than kMaxCabinetFiles entries).
 void WriteCabinet(const std::vector<CabEntry>& entries, const std::wstring& cabPath);
 
 // Writes program + cabinet (the tag put in the cabinet's reserved area) to a temporary file

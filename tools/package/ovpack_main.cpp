@@ -117,6 +117,9 @@ int Build(int argc, wchar_t** argv) {
     unsigned long long bytes = 0;
     Collect(source + (source.back() == L'\\' ? L"" : L"\\"), L"", entries, bytes);
     if (entries.empty()) throw Refusal("the source folder '" + Narrow(source) + "' holds no files");
+    if (entries.size() > kMaxCabinetFiles)
+        throw Refusal("the source folder '" + Narrow(source) + "' holds " + std::to_string(entries.size()) +
+                      " files: a package holds at most " + std::to_string(kMaxCabinetFiles));
 
     const std::wstring output = FullPath(argv[4]);
     const int made = SHCreateDirectoryExW(nullptr, output.c_str(), nullptr);
