@@ -35,7 +35,7 @@ ov_try_wine32() {
             $sudo dpkg --remove-architecture i386 || true
             $sudo apt-get update -qq >/dev/null 2>&1 || true
         fi
-        reason="$(printf '%s' "$reason" | sed 's/ *\[IP: [^]]*\]//')"
+        reason="$(printf '%s' "$reason" | sed -e 's/ *\[IP: [^]]*\]//' -e 's#[a-z]*://[^ ]*#the i386 index#')"
         echo "failed $(date -u +%F): $reason" >"$OV_WINE32_MARKER"
         echo "no 32-bit Wine: $reason (not tried again while $OV_WINE32_MARKER exists)"
     fi
