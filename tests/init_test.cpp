@@ -256,8 +256,10 @@ TEST_F(InitTest, OverLongValuesAreRefusedNotCut) {
     refused(sandbox / std::string(300, 'm'), "MappedScriptServer");  // longer than a path buffer
     // Exactly 260 characters fit; Orvan.ini beside them would not.
     refused(sandbox.Path() + "\\" + std::string(259 - sandbox.Path().size(), 's'), "szORVANPath");
-    dos.Set("C:\\" + std::string(252, 'd') + "\\\\");  // "\Pellar" would not fit
-    refused(server, "szDOSPath");
+    for (size_t d : {251, 252}) {  // with "\Pellar" 261 and 262 characters: one and two too many
+        dos.Set("C:\\" + std::string(d, 'd') + "\\\\");
+        refused(server, "szDOSPath");
+    }
     dos.Set(local);
     refused(server, "szWKSTNPath", "C:\\" + std::string(250, 'i'));  // no room for "\Wkstn.ini"
     EXPECT_FALSE(PathExists(wkstn) || PathExists(server));

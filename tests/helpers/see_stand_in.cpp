@@ -2,8 +2,9 @@
 // started with to "stand_in_runs.txt" in the install path and, unless told otherwise, leaves
 // its kind's marker there ("MLD*.exe": OVMLDOK.TMP, "MLE*.exe": OVMLEOK.TMP, any other name:
 // OVMLSOK.TMP) and exits 0.
-// The environment variable OV_STAND_IN changes that: blank-separated "nomarker", "exit:N",
-// "sleep:MS" (before anything is written) and "crash".
+// The environment variable OV_STAND_IN changes that: blank-separated "nomarker" (or
+// "nomarker:NAME", only when started as the file NAME), "exit:N", "sleep:MS" (before anything is
+// written) and "crash".
 // Started as "ov_see_stand_in answer TITLE" it is no package: it waits up to 30 s for a
 // dialog of that title in another process and presses its OK button, for the script tests.
 #include <windows.h>
@@ -25,10 +26,14 @@ int main(int argc, char** argv) {
     }
     char plan[512] = {};
     GetEnvironmentVariableA("OV_STAND_IN", plan, sizeof plan);
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const char* name = std::strrchr(self, '\\') ? std::strrchr(self, '\\') + 1 : self;
     bool marker = true, crash = false;
     int exitCode = 0;
     for (char* word = std::strtok(plan, " "); word; word = std::strtok(nullptr, " ")) {
-        if (!std::strcmp(word, "nomarker")) marker = false;
+        if (!std::strcmp(word, "nomarker") || (!std::strncmp(word, "nomarker:", 9) && !_stricmp(word + 9, name)))
+            marker = false;
         else if (!std::strcmp(word, "crash")) crash = true;
         else if (!std::strncmp(word, "exit:", 5)) exitCode = std::atoi(word + 5);
         else if (!std::strncmp(word, "sleep:", 6)) Sleep(static_cast<DWORD>(std::atoi(word + 6)));
@@ -46,9 +51,6 @@ int main(int argc, char** argv) {
     }
     if (crash) *static_cast<volatile int*>(nullptr) = 0;
 
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const char* name = std::strrchr(self, '\\') ? std::strrchr(self, '\\') + 1 : self;
     const char* kind = !_strnicmp(name, "MLD", 3) ? "OVMLDOK.TMP" : !_strnicmp(name, "MLE", 3) ? "OVMLEOK.TMP" : "OVMLSOK.TMP";
     if (marker) {
         if (FILE* f = std::fopen((dir + "\\" + kind).c_str(), "wb")) std::fclose(f);

@@ -236,6 +236,22 @@ inline std::string SystemMessage(HRESULT code) {  // the system's text for a cod
 // Text as a text-mode stream stores it: every line feed becomes CR LF.
 inline std::string AsStored(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
 
+// Each record of a log as "<code> <pieces>": the label/value lines as written after the reason
+// that the code gives (the system's own two texts, else the system's text).
+inline std::vector<std::string> RecordsOf(const std::string& logText) {
+    std::vector<std::string> out;
+    for (const ParsedRecord& r : SplitLogRecords(logText).records) {
+        const HRESULT code = static_cast<HRESULT>(std::stoul(r.code, nullptr, 16));
+        const std::string reason = "Reason:  " + AsStored(code == static_cast<HRESULT>(0x80040201u)
+                                                              ? "Could not find ORVAN data.\n"
+                                                          : code == static_cast<HRESULT>(0x80040200u)
+                                                              ? "Copy of SSE did not succeed.\n"
+                                                              : SystemMessage(code));
+        out.push_back(r.code + " " + (r.tail.rfind(reason, 0) ? "<another reason> " + r.tail : r.tail.substr(reason.size())));
+    }
+    return out;
+}
+
 // Message boxes and dialogs of one thread, seen through the live window: the innermost watch in
 // scope answers each once it shows (a DialogResponder, else a StrayBoxes). Only the thread's own
 // dialog windows count; a box with no watch at all would wait for ever under the null driver.
