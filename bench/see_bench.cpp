@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "package.h"
+#include "support/test_support.h"
 
 using namespace ovpkg;
+using ovtest::RemoveTree;
 
 namespace {
 
@@ -34,7 +36,7 @@ std::pair<DWORD, double> Timed(std::string commandLine) {
     return {code, double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart)};
 }
 
-// Files below root by relative name, folders first-level too; for removal and comparison.
+// Files below root by relative name, folders first-level too; for comparison.
 void Walk(const std::string& root, const std::string& rel, std::vector<std::string>& files,
           std::vector<std::string>& folders) {
     WIN32_FIND_DATAA f;
@@ -49,14 +51,6 @@ void Walk(const std::string& root, const std::string& rel, std::vector<std::stri
             files.push_back(rel + name);
         }
     }
-}
-
-void RemoveTree(const std::string& root) {
-    std::vector<std::string> files, folders;
-    Walk(root, "", files, folders);
-    for (const std::string& f : files) DeleteFileA((root + "\\" + f).c_str());
-    for (const std::string& d : folders) RemoveDirectoryA((root + "\\" + d).c_str());
-    RemoveDirectoryA(root.c_str());
 }
 
 std::string ReadAll(const std::string& path) {

@@ -1,5 +1,6 @@
-// Shared pieces of the tests: the registered control and its members, a sandboxed install
-// directory, files and registry values, the log read back, and the answering of message boxes.
+// The support kit of the tests and the benchmarks: the registered control and its members, a
+// sandboxed install directory, files and registry values, the log read back, and the answering
+// of message boxes. No test framework in here: the benchmarks use it too.
 #pragma once
 
 #include <process.h>
@@ -111,8 +112,8 @@ inline std::string ReadFileText(const std::string& path) {  // empty when it can
     return ss.str();
 }
 
-inline void WriteFileText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+inline bool WriteFileText(const std::string& path, const std::string& text) {
+    return bool(std::ofstream(path, std::ios::binary | std::ios::trunc) << text);
 }
 
 inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -131,10 +132,13 @@ inline void RemoveTree(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-// One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end.
+// One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end; its key too
+// when the guard found none and nothing is left in it.
 class RegistryValueGuard {
 public:
     RegistryValueGuard(const std::string& subKey, const std::string& name) : subKey_(subKey), name_(name) {
+        ov::RegKey key;
+        keyExisted_ = !RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, key.Put());
         DWORD size = sizeof buf_;
         existed_ = !RegGetValueA(HKEY_LOCAL_MACHINE, subKey.c_str(), name.c_str(), RRF_RT_ANY, &type_, buf_, &size);
         data_.assign(buf_, existed_ ? size : 0);
@@ -142,7 +146,18 @@ public:
     ~RegistryValueGuard() {
         if (existed_) SetBytes(data_.data(), static_cast<DWORD>(data_.size()), type_);
         else Remove();
+        ov::RegKey key;
+        DWORD subKeys = 1, values = 1;
+        if (!keyExisted_ && !RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_READ, key.Put()) &&
+            !RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                              nullptr, nullptr, nullptr) &&
+            subKeys + values == 0) {
+            key.Reset();
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, subKey_.c_str());
+        }
     }
+    RegistryValueGuard(const RegistryValueGuard&) = delete;
+    RegistryValueGuard& operator=(const RegistryValueGuard&) = delete;
     void Set(const std::string& value) { SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1)); }
     void SetBytes(const void* data, DWORD size, DWORD type = REG_SZ) {
         ov::RegKey key;
@@ -159,7 +174,7 @@ public:
 private:
     std::string subKey_, name_, data_;
     char buf_[4096];
-    bool existed_ = false;
+    bool existed_ = false, keyExisted_ = false;
     DWORD type_ = 0;
 };
 
