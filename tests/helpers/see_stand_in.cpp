@@ -7,14 +7,65 @@
 // written) and "crash".
 // Started as "ov_see_stand_in answer TITLE" it is no package: it waits up to 30 s for a
 // dialog of that title in another process and presses its OK button, for the script tests.
+// Started as "ov_see_stand_in watch" it passes its input through to its output until the end
+// of the input and meanwhile closes any box or dialog left unanswered for 5 s, naming it, and
+// then exits 1: a script test that raises a box nothing answers ends at once.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <thread>
+
+namespace {
+
+std::string TextOf(HWND window) {
+    char text[2048] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// Closes every dialog window (message boxes too) that has been up for 5 s.
+int Watch() {
+    std::atomic<bool> done{false};
+    int closed = 0;
+    std::thread watcher([&] {
+        std::map<HWND, DWORD> firstSeen;
+        for (; !done; Sleep(200)) {
+            for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", nullptr); box;
+                 box = FindWindowExA(nullptr, box, "#32770", nullptr)) {
+                if (!IsWindowVisible(box)) continue;
+                const DWORD now = GetTickCount(), since = firstSeen.emplace(box, now).first->second;
+                if (now - since < 5000) continue;
+                std::string text;
+                for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                    if (GetDlgCtrlID(c) == 0xFFFF || GetDlgCtrlID(c) == 206) text += TextOf(c);
+                std::printf("a box that nothing answers, closed: \"%s\": %s\n", TextOf(box).c_str(), text.c_str());
+                std::fflush(stdout);
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                firstSeen.erase(box);
+                ++closed;
+            }
+        }
+    });
+    char block[4096];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), block, sizeof block, &got, nullptr) && got > 0) {
+        DWORD put = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), block, got, &put, nullptr);
+    }
+    done = true;
+    watcher.join();
+    return closed ? 1 : 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && !std::strcmp(argv[1], "watch")) return Watch();
     if (argc == 3 && !std::strcmp(argv[1], "answer")) {
         for (int i = 0; i < 300; ++i, Sleep(100)) {
             if (HWND dialog = FindWindowA("#32770", argv[2])) {
