@@ -8,6 +8,7 @@
 #include "diagnostics/OVCILog.h"
 #include "diagnostics/log_record.h"
 #include "framework/ansi_text.h"
+#include "logreader/log_reader.h"
 #include "measures.h"
 
 namespace bench {
@@ -68,12 +69,6 @@ bool DirectInit() {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::size_t Count(const std::string& text, const char* what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 }  // namespace
 
 Row MeasureInit(const Sandbox& box, IOVCustInst* control) {
@@ -116,7 +111,9 @@ Row MeasureLogRecord(const Sandbox& box) {
             ov::FormatLogRecord(time, "bench", 1, E_INVALIDARG, reason ? reason : "", {"szPath: ", "C:\\x"});
 
         auto checkAndRemove = [&](const std::string& file) {
-            const std::size_t found = Count(ReadText(file), "szPath: C:\\x");
+            std::size_t found = 0;
+            for (const ovlog::Record& r : ovlog::ParseLog(ReadFileText(file), "").records)
+                found += r.pairs.size() == 1 && r.pairs[0].label == "szPath" && r.pairs[0].value == "C:\\x";
             DeleteFileA(file.c_str());
             if (found != kRecords) throw Failed(file + ": " + std::to_string(found) + " records written");
         };
@@ -153,7 +150,7 @@ Row MeasureCopyFile(const Sandbox& box, IOVCustInst* control) {
         const std::string source = box.root + "\\copy-source", ours = box.root + "\\copy-ours",
                           direct = box.root + "\\copy-direct";
         for (const std::string& dir : {source, ours, direct}) CreateDirectoryA(dir.c_str(), nullptr);
-        WriteText(source + "\\bench.dat", std::string(4096, 'o'));
+        WriteFileText(source + "\\bench.dat", std::string(4096, 'o'));
         const ov::BStr name = ov::MakeBstr("bench.dat"), from = ov::MakeBstr(source.c_str()),
                        to = ov::MakeBstr(ours.c_str());
         const std::string fromPath = source + "\\bench.dat", toPath = direct + "\\bench.dat";
@@ -250,11 +247,11 @@ Row MeasureInfCopy(const Sandbox& box, IOVCustInst* control) {
         const std::string block(4096, 'o');
         for (int i = 0; i < kFiles; ++i) {
             const std::string name = "ov-bench" + std::to_string(i) + ".dat";
-            WriteText(std::string(source) + "\\" + name, block);
+            WriteFileText(std::string(source) + "\\" + name, block);
             inf += "[" + name + "]\r\nfile-win32-x86=thiscab\r\nOVSRVDest=Apps\r\n";
         }
         const std::string infPath = box.root + "\\bench.inf", raw = box.root + "\\raw";
-        WriteText(infPath, inf);
+        WriteFileText(infPath, inf);
         const ov::BStr infName = ov::MakeBstr(infPath.c_str());
         return InTurns(
             box.runs,

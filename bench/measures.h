@@ -12,7 +12,7 @@ namespace bench {
 
 // Where the benchmark works, and what it is given.
 struct Sandbox {
-    std::string root;     // everything the benchmark writes; removed at the end
+    std::string root;     // everything the benchmark writes (the install path): removed at the end
     std::string install;  // HKLM\SOFTWARE\Orvanta InstallPath: Wkstn.ini, OVCILog.txt, Pellar\*.inf
     std::string local;    // DOSInstallPath (Init adds "\Pellar")
     std::string server;   // the script server the first Init sets up

@@ -1,6 +1,7 @@
 // The measures made in other processes: late binding under the script host, the package
 // extraction benchmark, and eight writers appending to one log at once.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "diagnostics/OVCILog.h"
-#include "diagnostics/log_record.h"
+#include "logreader/log_reader.h"
 #include "measures.h"
 
 namespace bench {
@@ -60,58 +61,28 @@ Samples RunScript(const Sandbox& box, const char* script, const char* mode, int 
     return s;
 }
 
-// The lines of a record as a reader of the log sees them: carriage returns gone, cut at the
-// line feeds, without the empty line that opens it and without its time.
-std::vector<std::string> RecordBody(const std::vector<std::string>& segments) {
-    std::string text;
-    for (const std::string& s : segments) text += s;
-    std::vector<std::string> lines = Lines(text);
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    // Lines()[0] is the empty line, [1] the time.
-    return lines.size() > 2 ? std::vector<std::string>(lines.begin() + 2, lines.end()) : std::vector<std::string>();
-}
-
 struct LogCount {
     int found = 0, torn = 0;
 };
 
-// Counts the whole records of the writers in the log and those that are not whole. A record
-// is whole when the lines from its "Time:" line to the next one are exactly the lines its
-// writer reported; each writer and record number counts once.
-LogCount CountRecords(const std::string& logText, const char* reason) {
+// The writers' records in the log, read with the log reader's parser: a record counts when it
+// is exactly what its writer reported, each writer and record number once; one that differs,
+// and anything the parser skips, is torn.
+LogCount CountRecords(const std::string& logText, std::string reason) {
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n')) reason.pop_back();
+    const ovlog::ParsedLog log = ovlog::ParseLog(logText, "");
     LogCount count;
-    std::set<std::pair<int, int>> seen;
-    auto judge = [&](std::vector<std::string>& lines) {
-        while (!lines.empty() && lines.back().empty()) lines.pop_back();
-        int writer = -1, record = -1;
-        for (const std::string& line : lines) {
-            std::sscanf(line.c_str(), "writer: %d", &writer);
-            std::sscanf(line.c_str(), "record: %d", &record);
-        }
-        const std::string w = std::to_string(writer), r = std::to_string(record);
-        const std::vector<std::string> expected = RecordBody(ov::FormatLogRecord(
-            ov::LogTime{}, "bench", 1, E_INVALIDARG, reason, {"writer: ", w.c_str(), "record: ", r.c_str()}));
-        const bool whole = writer >= 0 && record >= 0 && lines.size() == expected.size() + 1 &&
-                           std::equal(expected.begin(), expected.end(), lines.begin() + 1);
-        if (whole && seen.insert({writer, record}).second)
+    count.torn = static_cast<int>(log.skipped);
+    std::set<std::pair<std::string, std::string>> seen;
+    for (const ovlog::Record& r : log.records) {
+        const bool whole = r.module == "bench" && r.line == 1 && r.code == static_cast<std::uint32_t>(E_INVALIDARG) &&
+                           r.reason == reason && r.pairs.size() == 2 && r.pairs[0].label == "writer" &&
+                           r.pairs[1].label == "record";
+        if (whole && seen.insert({r.pairs[0].value, r.pairs[1].value}).second)
             ++count.found;
         else
             ++count.torn;
-    };
-    std::vector<std::string> current;
-    bool inRecord = false;
-    for (const std::string& line : Lines(logText)) {
-        if (line.rfind("Time: (mm/dd/yy)", 0) == 0) {
-            if (inRecord) judge(current);
-            current.clear();
-            inRecord = true;
-        } else if (!inRecord && !line.empty()) {
-            ++count.torn;  // a piece of a record before the first whole start
-            continue;
-        }
-        current.push_back(line);
     }
-    if (inRecord) judge(current);
     return count;
 }
 
@@ -195,7 +166,7 @@ Row MeasureConcurrentLog(const Sandbox& box) {
                        nullptr, static_cast<DWORD>(E_INVALIDARG), 0x0400, reinterpret_cast<char*>(&reason), 0,
                        nullptr);
         ov::UniqueLocal reasonOwner(reason);
-        const LogCount count = CountRecords(ReadText(log.LogFilePath), reason ? reason : "");
+        const LogCount count = CountRecords(ReadFileText(log.LogFilePath), reason ? reason : "");
         DeleteFileA(log.LogFilePath);
         const int expected = kWriters * kRecords;
         row.counts = std::to_string(expected) + " / " + std::to_string(count.found) + " / " + std::to_string(count.torn);

@@ -6,8 +6,9 @@
 //            [--see-bench <see_bench.exe> --ovpack <ovpack.exe> --work <folder>]
 //   ov_bench --log-writer <writer> <records> <start event> <ready semaphore>   (a child of its own)
 //
-// The registry points at a sandbox of the benchmark's own (HKLM\SOFTWARE\Orvanta InstallPath and
-// DOSInstallPath) while it runs; both values are put back and the sandbox removed at the end.
+// It registers the server, and the registry points at a sandbox of its own (HKLM\SOFTWARE\Orvanta
+// InstallPath and DOSInstallPath) while it runs; both values are put back and the sandbox removed
+// at the end.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -90,24 +91,16 @@ bool PrintTable(const std::vector<Row>& rows, int runs) {
     return ok;
 }
 
-std::string TempFolder() {
-    char temp[MAX_PATH + 1] = {};
-    GetTempPathA(MAX_PATH, temp);
-    std::string path = temp;
-    while (!path.empty() && path.back() == '\\') path.pop_back();
-    return path + "\\ov-bench-" + std::to_string(GetCurrentProcessId());
-}
-
 // Makes the workstation of the sandbox: its package lists, then a first Init that sets the
 // layout up on the sandbox's server, and the installed versions a package install records.
 // Every later Init takes the configured branch.
 void SetUpWorkstation(const Sandbox& box, IOVCustInst* control) {
-    for (const std::string& dir : {box.root, box.install, box.install + "\\Pellar", box.local})
-        CreateDirectoryA(dir.c_str(), nullptr);
-    WriteText(box.install + "\\Pellar\\OVMLSInstall.inf",
-              "[ORVAN]\r\nSEE=MLS5.2.exe\r\nMLVer=5.2\r\nMLReadMe=MLReadMe.txt\r\n");
-    WriteText(box.install + "\\Pellar\\OVMLDInstall.inf",
-              "[ORVAN]\r\nSEE=MLD5.2.exe\r\nMLDVer=5.2\r\nMLReadMeDev=MLReadMeDev.txt\r\n");
+    for (const std::string& dir : {box.install + "\\Pellar", box.local}) CreateDirectoryA(dir.c_str(), nullptr);
+    if (!WriteFileText(box.install + "\\Pellar\\OVMLSInstall.inf",
+                       "[ORVAN]\r\nSEE=MLS5.2.exe\r\nMLVer=5.2\r\nMLReadMe=MLReadMe.txt\r\n") ||
+        !WriteFileText(box.install + "\\Pellar\\OVMLDInstall.inf",
+                       "[ORVAN]\r\nSEE=MLD5.2.exe\r\nMLDVer=5.2\r\nMLReadMeDev=MLReadMeDev.txt\r\n"))
+        throw Failed("cannot write the package lists");
     Check(control->SetScriptServer(ov::MakeBstr(box.server.c_str()).Get()), "SetScriptServer");
     Check(control->Init(), "the first Init");
     const std::string orvan = box.server + "\\Orvan.ini";
@@ -129,10 +122,6 @@ int Main(int argc, char** argv) {
     }
     Sandbox box;
     box.runs = options.runs;
-    box.root = TempFolder();
-    box.install = box.root + "\\install";
-    box.local = box.root + "\\local";
-    box.server = box.root + "\\server";
     box.scripts = options.scripts;
     box.seeBench = options.seeBench;
     box.ovpack = options.ovpack;
@@ -141,7 +130,11 @@ int Main(int argc, char** argv) {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     box.self = self;
 
-    BoxWatch boxes;
+    int boxes = 0;
+    ovtest::StrayBoxes closeBoxes([&](const ovtest::ShownWindow& shown) {
+        ++boxes;
+        std::fprintf(stderr, "a box, closed: \"%s\": %s\n", shown.title.c_str(), shown.text.c_str());
+    });
     auto progress = [](const char* what) { std::fprintf(stderr, "measuring: %s\n", what); };
 
     // First, while nothing of ours is in the registry: see_bench points InstallPath at its own
@@ -157,12 +150,14 @@ int Main(int argc, char** argv) {
     std::vector<Row> rows;
     int status = 0;
     try {
-        RegistryValueForNow installPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", "InstallPath", box.install);
-        RegistryValueForNow dosPath(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvanta", "DOSInstallPath", box.local);
-        ov::ComPtr<IOVCustInst> control;
-        if (FAILED(CoCreateInstance(CLSID_OVCustInst, nullptr, CLSCTX_INPROC_SERVER, IID_IOVCustInst,
-                                    control.PutVoid())))
-            throw Failed("the control is not registered: run regsvr32 on OVCustInstSrv.dll first");
+        if (ovtest::RegisterServer() != 0) throw Failed("registering " + ovtest::DllPath() + " failed");
+        ovtest::InstallSandbox sandbox;  // InstallPath
+        ovtest::RegistryValueGuard dosPath{"SOFTWARE\\Orvanta", "DOSInstallPath"};
+        box.root = box.install = sandbox.Path();
+        box.local = sandbox / "local";
+        box.server = sandbox / "server";
+        dosPath.Set(box.local);
+        const ov::ComPtr<IOVCustInst> control = ovtest::CreateControl();
         SetUpWorkstation(box, control.Get());
 
         if (box.scripts.empty()) {
@@ -192,12 +187,10 @@ int Main(int argc, char** argv) {
     }
     if (std::none_of(rows.begin(), rows.end(), [&](const Row& r) { return r.measure == extraction.measure; }))
         rows.push_back(extraction);
-    RemoveTree(box.root);
 
     if (!PrintTable(rows, box.runs)) status = 1;
-    if (BoxWatch::Seen() > 0) {
-        std::printf("\n%d message box(es) appeared and were dismissed: some measure reported with a box.\n",
-                    BoxWatch::Seen());
+    if (boxes > 0) {
+        std::printf("\n%d message box(es) appeared and were closed: some measure reported with a box.\n", boxes);
         status = 1;
     }
     return status;

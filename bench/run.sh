@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the server and the benchmarks, registers the server in the project's prefix and runs
-# ov_bench, which prints one table: each measure, our time, the reference's, and their ratio
+# Builds the server and the benchmarks and runs ov_bench, which registers the server in the
+# project's prefix and prints one table: each measure, our time, the reference's, and their ratio
 # (medians of the runs, taken in turns). Optional argument: the number of runs (default and
 # least 5). The package extraction works in $OV_BENCH_WORK, else bench-work/ in the build folder
 # (about 100 MB, kept between runs).
@@ -14,7 +14,6 @@ ov_wine_start
 trap ov_wine_stop EXIT
 work="${OV_BENCH_WORK:-$OV_BUILD/bench-work}"
 mkdir -p "$work"
-wine regsvr32 /s "$(winepath -w "$OV_BUILD/bin/OVCustInstSrv.dll")"
 wine "$OV_BUILD/bench/ov_bench.exe" --runs "${1:-5}" \
     --scripts "$(winepath -w "$here/scripts")" \
     --see-bench "$(winepath -w "$OV_BUILD/bench/see_bench.exe")" \

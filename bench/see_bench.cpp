@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "package.h"
+#include "support.h"
 
 using namespace ovpkg;
+using bench::Median;
+using ovtest::RemoveTree;
 
 namespace {
 
@@ -32,7 +35,7 @@ std::pair<DWORD, double> Timed(std::string commandLine) {
     return {code, double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart)};
 }
 
-// Files below root by relative name, folders first-level too; for removal and comparison.
+// Files below root by relative name, folders first-level too; for comparison.
 void Walk(const std::string& root, const std::string& rel, std::vector<std::string>& files,
           std::vector<std::string>& folders) {
     WIN32_FIND_DATAA f;
@@ -47,14 +50,6 @@ void Walk(const std::string& root, const std::string& rel, std::vector<std::stri
             files.push_back(rel + name);
         }
     }
-}
-
-void RemoveTree(const std::string& root) {
-    std::vector<std::string> files, folders;
-    Walk(root, "", files, folders);
-    for (const std::string& f : files) DeleteFileA((root + "\\" + f).c_str());
-    for (const std::string& d : folders) RemoveDirectoryA((root + "\\" + d).c_str());
-    RemoveDirectoryA(root.c_str());
 }
 
 std::string ReadAll(const std::string& path) {
@@ -93,39 +88,6 @@ void MakeSource(const std::string& src) {
     }
 }
 
-// The install path (where the package leaves its marker) points into the work folder while
-// the benchmark runs; the old value comes back at the end, and a key made for it goes.
-class InstallPathForBench {
-public:
-    explicit InstallPathForBench(const std::string& path) {
-        HKEY key = nullptr;
-        keyExisted_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
-        if (key) RegCloseKey(key);
-        had_ = !RegGetValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath", RRF_RT_REG_SZ, nullptr, old_, &size_);
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath", REG_SZ, path.c_str(),
-                        static_cast<DWORD>(path.size() + 1));
-    }
-    ~InstallPathForBench() {
-        if (had_)
-            RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath", REG_SZ, old_, size_);
-        else if (keyExisted_)
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kKey, "InstallPath");
-        else
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-    }
-
-private:
-    static constexpr const char* kKey = "SOFTWARE\\Orvanta";
-    char old_[MAX_PATH] = {};
-    DWORD size_ = sizeof old_;
-    bool had_ = false, keyExisted_ = false;
-};
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 int Bench(const std::string& ovpack, const std::string& work, int runs) {
     const std::string src = work + "\\src", out = work + "\\out", mine = work + "\\unpacked by package",
                       theirs = work + "\\unpacked by extrac32";
@@ -140,7 +102,10 @@ int Bench(const std::string& ovpack, const std::string& work, int runs) {
     WriteAll(cabinet, reinterpret_cast<const char*>(payload.cabinet), payload.size);
     std::printf("package built in %.2f s: %zu bytes, cabinet %zu bytes\n", built.second, bytes.size(), payload.size);
 
-    InstallPathForBench installPath(work);
+    // The install path (where the package leaves its marker) points into the work folder while
+    // the benchmark runs.
+    ovtest::RegistryValueGuard installPath{"SOFTWARE\\Orvanta", "InstallPath"};
+    installPath.Set(work);
     std::vector<double> mineTimes, theirTimes;
     for (int i = 0; i <= runs; ++i) {  // the first round warms the caches and is not counted
         // Each side's folder is removed just before its own run, so that each starts as soon

@@ -1,5 +1,6 @@
-// What the measures of ov_bench share: timing in turns, medians, the registry values pointed
-// at the sandbox, files and folders, child processes with their output.
+// What the measures of ov_bench share beyond the support kit of the tests (the sandbox, registry
+// values, files and folders, boxes closed at once): timing in turns, medians, child processes
+// with their output.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +11,13 @@
 #include <vector>
 
 #include "framework/unique_any.h"
+#include "support/test_support.h"
 
 namespace bench {
+
+using ovtest::ReadFileText;
+using ovtest::RemoveTree;
+using ovtest::WriteFileText;
 
 class Stopwatch {
 public:
@@ -53,47 +59,6 @@ struct Failed : std::runtime_error {
 
 // Throws Failed naming what failed when hr is a failure.
 void Check(HRESULT hr, const char* what);
-
-std::string Hex(unsigned long value);
-
-// One registry value set for the run and put back (or removed, when it was absent) at the
-// end; the key too is removed when the benchmark created it.
-class RegistryValueForNow {
-public:
-    RegistryValueForNow(HKEY root, const char* subKey, const char* name, const std::string& value);
-    ~RegistryValueForNow();
-    RegistryValueForNow(const RegistryValueForNow&) = delete;
-    RegistryValueForNow& operator=(const RegistryValueForNow&) = delete;
-
-private:
-    HKEY root_;
-    std::string subKey_, name_;
-    ov::RegKey key_;
-    bool createdKey_ = false;
-    std::vector<BYTE> saved_;
-    DWORD savedType_ = REG_SZ;
-    bool had_ = false;
-};
-
-void WriteText(const std::string& path, const std::string& text);
-std::string ReadText(const std::string& path);
-// Deletes a folder with everything below it.
-void RemoveTree(const std::string& path);
-
-// Answers every message box or dialog of this thread at once and counts them. A report with
-// a box would otherwise wait for ever under the headless display driver; the benchmark
-// triggers none, and says so at the end when one appeared anyway.
-class BoxWatch {
-public:
-    BoxWatch();
-    ~BoxWatch();
-    BoxWatch(const BoxWatch&) = delete;
-    BoxWatch& operator=(const BoxWatch&) = delete;
-    static int Seen();
-
-private:
-    HHOOK hook_;
-};
 
 struct Ran {
     DWORD exitCode = 0;

@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include <array>
 #include <cstdlib>
 
 #include "support/layout_support.h"
@@ -70,8 +71,8 @@ protected:
         }
     }
 
-    // One failing Init: its result, its records (the last ending with these pieces), one box, and
-    // every field as it was before.
+    // One failing Init: its result, its records (the last with exactly these label/value pieces),
+    // one box, and every field as it was before.
     void ExpectFails(const Probe& c, HRESULT hr, const std::string& pieces, size_t records = 1, HRESULT logged = 0) {
         const auto before = c.Snapshot();
         const size_t earlier = LogOf(sandbox).size();
@@ -79,8 +80,8 @@ protected:
         EXPECT_EQ(c->Init(), hr);
         const auto log = LogOf(sandbox);
         ASSERT_EQ(log.size(), earlier + records) << sandbox.LogText();
-        EXPECT_EQ(log.back().file + " " + log.back().code, "OVCustInst " + HexCode(logged ? logged : hr));
-        EXPECT_TRUE(EndsWithPieces(log.back().tail, pieces)) << log.back().tail;
+        EXPECT_EQ(log.back().file, "OVCustInst");
+        EXPECT_EQ(RecordsOf(sandbox.LogText()).back(), HexCode(logged ? logged : hr) + " " + pieces);
         EXPECT_EQ(responder.Shown().size(), 1u);
         EXPECT_EQ(c.Snapshot(), before);
     }
@@ -126,7 +127,9 @@ TEST_F(InitTest, FirstRunSetsUpTheLayoutThatTheConfiguredBranchReadsBackAndFailu
     CreateDirectoryA(blocked.c_str(), nullptr);
     WriteFileText(blocked + "\\Pellar", "not a directory");
     dos.Set(blocked);
-    ExpectFails(second, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), "szEmpPath: " + blocked + "\\Pellar\\Empxxx.ini\r\n");
+    ExpectFails(second, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+                "SCRIPTING_APP_NAME: Scripting\r\nAUTO_BACKUP_KEY_NAME: AutomaticBackupEnabled\r\nszEmpPath: " + blocked +
+                    "\\Pellar\\Empxxx.ini\r\n");
     dos.Set(local);
     // ...or at the first, a free-space check of an empty mapped server (its own box and record).
     DeleteFileA(wkstn.c_str());
@@ -184,7 +187,10 @@ TEST_F(InitTest, ConfiguredBranchWithoutItsRequiredDataFailsNamingWhatIsMissing)
     SetServer(c, server);  // not consulted in this branch
     for (const char* text : {"[Workstation]\r\nServerPath=\r\n", "[Other]\r\nServerPath=C:\\x\r\n"}) {
         WriteFileText(wkstn, text);
-        ExpectFails(c, E_FAIL, "szServerPath: \r\nszWKSTNPath: " + wkstn + "\r\n", 1, kNoData);
+        ExpectFails(c, E_FAIL,
+                    "WKSTN_APP_NAME: Workstation\r\nSERVER_PATH_KEY_NAME: ServerPath\r\nszServerPath: \r\nszWKSTNPath: " +
+                        wkstn + "\r\n",
+                    1, kNoData);
         EXPECT_EQ(ReadFileText(wkstn), text);
     }
     EXPECT_FALSE(PathExists(server));
@@ -192,25 +198,32 @@ TEST_F(InitTest, ConfiguredBranchWithoutItsRequiredDataFailsNamingWhatIsMissing)
     // A first run failing after its Wkstn.ini rows: a directory where Orvan.ini should go.
     DeleteFileA(wkstn.c_str());
     MakeDirs(orvan);
-    ExpectFails(c, E_ACCESSDENIED, "szAppsPath: Apps\r\nszORVANPath: " + orvan + "\r\n");
+    const std::string apps = "APPLICATIONS_APP_NAME: Applications\r\nAPPS_PATH_KEY_NAME: AppsPath\r\nszAppsPath: ";
+    ExpectFails(c, E_ACCESSDENIED, apps + "Apps\r\nszORVANPath: " + orvan + "\r\n");
     EXPECT_EQ(ReadFileText(wkstn), WkstnIniText(server));
     EXPECT_FALSE(PathExists(localPellar));  // nothing of the tail ran
     // So the next call reads back, and fails on the first value that was never written.
-    ExpectFails(c, E_FAIL, "szAppsPath: \r\nszORVANPath: " + orvan + "\r\n", 1, kNoData);
+    ExpectFails(c, E_FAIL, apps + "\r\nszORVANPath: " + orvan + "\r\n", 1, kNoData);
     RemoveTree(orvan);
     ExpectFails(c, E_FAIL, "szORVANPath: " + orvan + "\r\n", 1, kNoData);
 
-    // Each required Orvan.ini value, missing and then empty, is named; the ones after it wait.
+    // Each required Orvan.ini value, missing and then empty, is named with its section and key
+    // labels; the ones after it wait.
     WriteFileText(orvan, "");
-    for (const auto& [section, key] : std::vector<std::pair<const char*, std::string>>{
-             {"Applications", "AppsPath"}, {"Scripting", "BackupPath"}, {"Scripting", "BitmapPath"},
-             {"Scripting", "DevelopmentPath"}, {"Scripting", "FilePath"}, {"Help", "HelpPath"},
-             {"Scripting", "ProductionPath"}, {"Scripting", "ScriptingPath"}}) {
+    for (const auto& [section, sectionLabel, key, keyLabel] : std::vector<std::array<std::string, 4>>{
+             {"Applications", "APPLICATIONS", "AppsPath", "APPS_PATH"}, {"Scripting", "SCRIPTING", "BackupPath", "BACKUP_PATH"},
+             {"Scripting", "SCRIPTING", "BitmapPath", "BITMAP_PATH"},
+             {"Scripting", "SCRIPTING", "DevelopmentPath", "DEVELOPMENT_PATH"},
+             {"Scripting", "SCRIPTING", "FilePath", "FILE_PATH"}, {"Help", "HELP", "HelpPath", "HELP_PATH"},
+             {"Scripting", "SCRIPTING", "ProductionPath", "PRODUCTION_PATH"},
+             {"Scripting", "SCRIPTING", "ScriptingPath", "SCRIPTING_PATH"}}) {
         SCOPED_TRACE(key);
-        ExpectFails(c, E_FAIL, "sz" + key + ": \r\nszORVANPath: " + orvan + "\r\n", 1, kNoData);
-        ASSERT_TRUE(WritePrivateProfileStringA(section, key.c_str(), "", orvan.c_str()));
-        ExpectFails(c, E_FAIL, "sz" + key + ": \r\nszORVANPath: " + orvan + "\r\n", 1, kNoData);
-        ASSERT_TRUE(WritePrivateProfileStringA(section, key.c_str(), "x", orvan.c_str()));
+        const std::string pieces = sectionLabel + "_APP_NAME: " + section + "\r\n" + keyLabel + "_KEY_NAME: " + key +
+                                   "\r\nsz" + key + ": \r\nszORVANPath: " + orvan + "\r\n";
+        ExpectFails(c, E_FAIL, pieces, 1, kNoData);
+        ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), key.c_str(), "", orvan.c_str()));
+        ExpectFails(c, E_FAIL, pieces, 1, kNoData);
+        ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), key.c_str(), "x", orvan.c_str()));
     }
     // MLVer and MLDVer may be missing.
     ASSERT_EQ(c->Init(), S_OK);
@@ -256,8 +269,10 @@ TEST_F(InitTest, OverLongValuesAreRefusedNotCut) {
     refused(sandbox / std::string(300, 'm'), "MappedScriptServer");  // longer than a path buffer
     // Exactly 260 characters fit; Orvan.ini beside them would not.
     refused(sandbox.Path() + "\\" + std::string(259 - sandbox.Path().size(), 's'), "szORVANPath");
-    dos.Set("C:\\" + std::string(252, 'd') + "\\\\");  // "\Pellar" would not fit
-    refused(server, "szDOSPath");
+    for (size_t d : {251, 252}) {  // with "\Pellar" 261 and 262 characters: one and two too many
+        dos.Set("C:\\" + std::string(d, 'd') + "\\\\");
+        refused(server, "szDOSPath");
+    }
     dos.Set(local);
     refused(server, "szWKSTNPath", "C:\\" + std::string(250, 'i'));  // no room for "\Wkstn.ini"
     EXPECT_FALSE(PathExists(wkstn) || PathExists(server));

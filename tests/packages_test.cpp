@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "support/test_support.h"
+#include "support/layout_support.h"
 
 using namespace ovtest;
 
@@ -17,6 +17,40 @@ constexpr char kUsage[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ModuleU
 constexpr char kShared[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
 ov::BStr Bstr(const std::string& s) { return ov::BStr(Wide(s).c_str()); }
+
+// The two script packages, each as the page installs it: the member, its list and package names,
+// its marker, where its version is kept, what its failures name, and what it asks.
+struct Kind {
+    const char* name;
+    HRESULT (STDMETHODCALLTYPE IOVCustInst::*install)();
+    std::string list, prefix, other, marker, versionKey, installed, versionLabels, title, reinstall, question;
+};
+const Kind kKinds[] = {
+    {"standard scripts", &IOVCustInst::InstallMLScripts, "OVMLSInstall.inf", "MLS", "MLD", "OVMLSOK.TMP", "MLVer",
+     "InstalledMLVersion", "ORVAN_MLVER_KEY_NAME: MLVer\r\nszCachedMLVersion: ", "Macrolan Script Setup",
+     "The latest version of Macrolan Standard Scripts has already been installed.   \r\n\r\n"
+     "Click Continue to reinstall current version or Cancel.",
+     "Setup installs new and updated Macrolan Standard Scripts to your Fileserver, giving you the most up-to-date "
+     "versions of these scripts.\r\n\r\nBefore continuing, make certain any Standard Scripts that have been "
+     "customized were assigned new file names.  \r\n\r\nExisting scripts beginning with Z4, W4, and W_ in the drop "
+     "down list on the Index Page will be OVERWRITTEN when updated!\r\n\r\nScripts should NOT be RUNNING or PAUSED "
+     "during this process.  Select the View Changes button for information regarding the changes to these "
+     "scripts.\r\n\r\nSelect OK to continue or Cancel to terminate."},
+    {"development files", &IOVCustInst::InstallDevFiles, "OVMLDInstall.inf", "MLD", "MLS", "OVMLDOK.TMP", "MLDVer",
+     "InstalledMLDVersion", "ORVAN_MLDVER_KEY_NAME: MLDVer\r\nszCachedDevVersion: ",
+     "Macrolan Development Files Setup",
+     "The latest version of Macrolan development files has already been installed.   \r\n\r\n"
+     "Click Continue to reinstall current version or Cancel.",
+     "Setup installs new and updated Macrolan development files to your Fileserver, giving you the most up-to-date "
+     "versions of these development files.\r\n\r\nBefore continuing, make certain any Standard Scripts that have "
+     "been customized were assigned new file names.  Many files beginning with Z4 will be OVERWRITTEN (this "
+     "includes Z4 files with extensions of ASL, ASC, LST, and DLG).  The corresponding production files will also "
+     "need to be installed from the 'Get Standard Macrolan scripts' link on the Tools page.  These files should NOT "
+     "be OPEN during this process.  Select the View Changes button for information regarding the changes to the "
+     "scripts that were created from these development files.\r\n\r\nSelect OK to continue or Cancel to "
+     "terminate."},
+};
+const Kind &kScripts = kKinds[0], &kDevelopment = kKinds[1];
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
@@ -46,12 +80,14 @@ protected:
         standIn = standIn.substr(0, standIn.rfind('\\')) + "\\ov_see_stand_in.exe";
         ASSERT_TRUE(CopyFileA(standIn.c_str(), path.c_str(), FALSE)) << path;
     }
-    void List(const char* inf, const std::string& keys) { WriteFileText(pellar + "\\" + inf, "[ORVAN]\r\n" + keys); }
-    // The command lines the package was started with, and the codes the log recorded.
+    void List(const std::string& inf, const std::string& keys) { WriteFileText(pellar + "\\" + inf, "[ORVAN]\r\n" + keys); }
+    // The command lines the package was started with, and the log's records ("<code> <pieces>"),
+    // or only their codes.
     std::vector<std::string> Runs() const { return Lines(ReadFileText(sandbox / "stand_in_runs.txt")); }
+    std::vector<std::string> Records() const { return RecordsOf(sandbox.LogText()); }
     std::vector<std::string> Codes() const {
         std::vector<std::string> out;
-        for (const ParsedRecord& r : SplitLogRecords(sandbox.LogText()).records) out.push_back(r.code);
+        for (const std::string& r : Records()) out.push_back(r.substr(0, r.find(' ')));
         return out;
     }
     std::string Ini(const std::string& path, const char* section, const char* key) const {
@@ -59,16 +95,17 @@ protected:
         GetPrivateProfileStringA(section, key, "<none>", value, MAX_PATH, path.c_str());
         return value;
     }
-    // A server that has the scripting product already, with this version installed.
-    void Installed(const char* version) {
+    // A server that has the scripting product already, with this version of a kind installed.
+    void Installed(const char* version, const Kind& kind = kScripts) {
         ASSERT_EQ(control->Init(), S_OK);
         CreateDirectoryA(scripts.c_str(), nullptr);
-        WritePrivateProfileStringA("Scripting", "MLVer", version, (server + "\\Orvan.ini").c_str());
+        WritePrivateProfileStringA("Scripting", kind.versionKey.c_str(), version, orvan.c_str());
     }
 
     InstallSandbox sandbox;
     RegistryValueGuard dos{"Software\\Orvanta", "DOSInstallPath"};
     const std::string pellar = sandbox / "Pellar", server = sandbox / "server", scripts = server + "\\Scripts";
+    const std::string orvan = server + "\\Orvan.ini";
     ov::ComPtr<IOVCustInst> control = CreateControl();
 };
 
@@ -78,19 +115,24 @@ TEST_F(PackageTest, RunSEEStartsThePackageUnquotedWaitsForItAndTrustsOnlyTheSign
     Package("MLS1.exe");
     const std::string see = pellar + "\\MLS1.exe", blanks = sandbox / "dest with blanks";
     const std::string fits = "C:\\" + std::string(249, 'd'), tooLong = fits + "d";  // 252 and 253 characters
+    const std::string notStarted = "szCommandLine:  /auto " + blanks + "\r\n";
     const struct {
         const char* name;
         std::string see, dest;
         const char* plan;
         HRESULT hr;
-        std::vector<std::string> codes, runs;
+        std::vector<std::string> records, runs;  // every record with its box
     } rows[] = {
         {"exit 1 after a pause", see, blanks, "sleep:300 exit:1", S_OK, {}, {see + "  /auto " + blanks}},
         {"longest destination", see, fits, "", S_OK, {}, {see + "  /auto " + fits}},
-        {"negative exit", see, blanks, "exit:-3", S_OK, {"80004005"}, {see + "  /auto " + blanks}},
-        {"missing package", pellar + "\\none.exe", blanks, "", S_OK, {"80070003"}, {}},
-        {"destination too long with /auto", see, tooLong, "", E_INVALIDARG, {"80070057"}, {}},
-        {"both empty", "", "", "", E_INVALIDARG, {"80070057"}, {}},
+        {"negative exit", see, blanks, "exit:-3", S_OK, {"80004005 szAppPath: " + see + "\r\n" + notStarted},
+         {see + "  /auto " + blanks}},
+        {"missing package", pellar + "\\none.exe", blanks, "", S_OK,
+         {"80070003 szAppPath: " + pellar + "\\none.exe\r\n" + notStarted}, {}},
+        {"destination too long with /auto", see, tooLong, "", E_INVALIDARG, {"80070057 bstrDestPath: Length Invalid\r\n"},
+         {}},
+        {"both empty, the source checked first", "", "", "", E_INVALIDARG, {"80070057 bstrSEEPath: Length Invalid\r\n"},
+         {}},
     };
     for (const auto& row : rows) {
         DeleteFileA((sandbox / "OVCILog.txt").c_str());
@@ -99,71 +141,79 @@ TEST_F(PackageTest, RunSEEStartsThePackageUnquotedWaitsForItAndTrustsOnlyTheSign
         DialogResponder responder;
         EXPECT_EQ(control->RunSEE(Bstr(row.see).Get(), Bstr(row.dest).Get()), row.hr) << row.name;
         EXPECT_EQ(Runs(), row.runs) << row.name;
-        EXPECT_EQ(Codes(), row.codes) << row.name;
-        EXPECT_EQ(responder.Shown().size(), row.codes.size()) << row.name;  // every report with its box
+        EXPECT_EQ(Records(), row.records) << row.name;
+        EXPECT_EQ(responder.Shown().size(), row.records.size()) << row.name;
     }
-    const std::string log = sandbox.LogText();
-    EXPECT_NE(log.find("bstrSEEPath: Length Invalid"), std::string::npos) << log;  // the source is checked first
 }
 
 TEST_F(PackageTest, FirstInstallationAsksNothingClearsOlderPackagesAndRecordsTheVersion) {
-    for (const char* name : {"MLS300.exe", "MLS100.exe", "MLS150.exe", "MLD100.exe"}) Package(name);
-    SetFileAttributesA((pellar + "\\MLS150.exe").c_str(), FILE_ATTRIBUTE_READONLY);  // cannot be deleted
-    List("OVMLSInstall.inf", "SEE=mls300.EXE\r\nMLVer=3.0\r\n");  // the kept name in other letters
     std::string usageDir = pellar;
     std::replace(usageDir.begin(), usageDir.end(), '\\', '/');
-    std::vector<std::unique_ptr<RegistryValueGuard>> shared;
-    for (const char* name : {"MLS100.exe", "MLS150.exe", "MLD100.exe"}) {
-        shared.push_back(std::make_unique<RegistryValueGuard>(kShared, pellar + "\\" + name));
-        const DWORD one = 1;
-        shared.back()->SetBytes(&one, sizeof one, REG_DWORD);
-        ov::RegKey usage;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kUsage) + "\\" + usageDir + "/" + name).c_str(), 0, nullptr,
-                        0, KEY_ALL_ACCESS, nullptr, usage.Put(), nullptr);
-    }
-    auto records = [&](const char* name) {
+    auto usageKey = [&](const std::string& name) { return std::string(kUsage) + "\\" + usageDir + "/" + name; };
+    auto records = [&](const std::string& name) {
         ov::RegKey key;
         const std::string value = pellar + "\\" + name;
         return std::string(RegGetValueA(HKEY_LOCAL_MACHINE, kShared, value.c_str(), RRF_RT_ANY, nullptr, nullptr,
                                         nullptr) ? "" : "SharedDlls ") +
-               (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kUsage) + "\\" + usageDir + "/" + name).c_str(), 0,
-                              KEY_READ, key.Put()) ? "" : "ModuleUsage");
+               (RegOpenKeyExA(HKEY_LOCAL_MACHINE, usageKey(name).c_str(), 0, KEY_READ, key.Put()) ? "" : "ModuleUsage");
     };
+    Probe probe;  // the installed versions are fields without a property
+    ASSERT_EQ(probe->SetScriptServer(Bstr(server).Get()), S_OK);
+    for (const Kind& kind : kKinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string newest = kind.prefix + "300.exe", older = kind.prefix + "100.exe",
+                          readOnly = kind.prefix + "150.exe", other = kind.other + "100.exe";
+        for (const std::string& name : {newest, older, readOnly, other}) Package(name);
+        SetFileAttributesA((pellar + "\\" + readOnly).c_str(), FILE_ATTRIBUTE_READONLY);  // cannot be deleted
+        std::string kept = kind.prefix + "300.EXE";  // the kept name in other letters
+        std::transform(kept.begin(), kept.begin() + 3, kept.begin(), ::tolower);
+        List(kind.list, "SEE=" + kept + "\r\n" + kind.versionKey + "=3.0\r\n");
+        std::vector<std::unique_ptr<RegistryValueGuard>> shared;
+        for (const std::string& name : {older, readOnly, other}) {
+            shared.push_back(std::make_unique<RegistryValueGuard>(kShared, pellar + "\\" + name));
+            const DWORD one = 1;
+            shared.back()->SetBytes(&one, sizeof one, REG_DWORD);
+            ov::RegKey usage;
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, usageKey(name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            usage.Put(), nullptr);
+        }
 
-    DialogResponder responder;
-    ASSERT_EQ(control->InstallMLScripts(), S_OK);
-    EXPECT_EQ(responder.Shown().size(), 0u);
-    EXPECT_EQ(Runs(), std::vector<std::string>{pellar + "\\mls300.EXE  /auto " + scripts});
-    const struct {
-        const char* name;
-        bool stays;
-        std::string records;
-    } files[] = {{"MLS300.exe", true, ""},
-                 {"MLS100.exe", false, ""},
-                 {"MLS150.exe", true, ""},  // read-only: stays, its records go all the same
-                 {"MLD100.exe", true, "SharedDlls ModuleUsage"}};
-    for (const auto& f : files) {
-        EXPECT_EQ(PathExists(pellar + "\\" + f.name), f.stays) << f.name;
-        EXPECT_EQ(records(f.name), f.records) << f.name;
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUsage) + "\\" + usageDir + "/" + f.name).c_str());
+        DialogResponder responder;
+        ASSERT_EQ((probe.operator->()->*kind.install)(), S_OK);
+        EXPECT_EQ(responder.Shown().size(), 0u);
+        EXPECT_EQ(Runs(), std::vector<std::string>{pellar + "\\" + kept + "  /auto " + scripts});
+        const struct {
+            std::string name;
+            bool stays;
+            std::string records;
+        } files[] = {{newest, true, ""},
+                     {older, false, ""},
+                     {readOnly, true, ""},  // stays, its records go all the same
+                     {other, true, "SharedDlls ModuleUsage"}};
+        for (const auto& f : files) {
+            EXPECT_EQ(PathExists(pellar + "\\" + f.name), f.stays) << f.name;
+            EXPECT_EQ(records(f.name), f.records) << f.name;
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, usageKey(f.name).c_str());
+        }
+        EXPECT_FALSE(PathExists(sandbox / kind.marker));
+        EXPECT_EQ(Ini(orvan, "Scripting", kind.versionKey.c_str()), "3.0");
+        EXPECT_EQ(probe.Text(kind.installed), "3.0");
+        EXPECT_TRUE(PathExists(scripts + "\\Backup") && PathExists(scripts + "\\File"));
+        EXPECT_EQ(sandbox.LogText(), "");
+        // The next kind comes to a server without scripts again.
+        SetFileAttributesA((pellar + "\\" + readOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
+        for (const std::string& name : {newest, readOnly, other}) DeleteFileA((pellar + "\\" + name).c_str());
+        DeleteFileA((sandbox / "stand_in_runs.txt").c_str());
+        RemoveTree(scripts);
     }
-    SetFileAttributesA((pellar + "\\MLS150.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_FALSE(PathExists(sandbox / "OVMLSOK.TMP"));
-    EXPECT_EQ(Ini(server + "\\Orvan.ini", "Scripting", "MLVer"), "3.0");
-    ov::BStr installed;
-    EXPECT_EQ(control->get_InstalledMLVersion(installed.Put()), S_OK);
-    EXPECT_EQ(Narrow(installed.Get()), "3.0");
-    EXPECT_TRUE(PathExists(scripts + "\\Backup") && PathExists(scripts + "\\File"));
-    EXPECT_EQ(sandbox.LogText(), "");
 }
 
 TEST_F(PackageTest, AnInstalledServerIsAskedFirstAndCancelChangesNothing) {
-    Package("MLS300.exe");
-    Package("MLS100.exe");
-    List("OVMLSInstall.inf", "SEE=MLS300.exe\r\nMLVer=3.0\r\n");
-    const std::string reinstall =
-        "The latest version of Macrolan Standard Scripts has already been installed.   \r\n\r\n"
-        "Click Continue to reinstall current version or Cancel.";
+    for (const Kind& kind : kKinds) {
+        Package(kind.prefix + "300.exe");
+        Package(kind.prefix + "100.exe");
+        List(kind.list, "SEE=" + kind.prefix + "300.exe\r\n" + kind.versionKey + "=3.0\r\n");
+    }
     const std::vector<std::string> continueFace{"Continue", "Cancel", "View Changes (hidden) (disabled)"},
         okFace{"OK", "Cancel", "View Changes"};
     // How a dialog is ended: by a button, the Escape key or the close box.
@@ -171,19 +221,22 @@ TEST_F(PackageTest, AnInstalledServerIsAskedFirstAndCancelChangesNothing) {
     auto closeBox = [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
     const struct {
         const char* name;
+        const Kind& kind;
         const char* installed;  // equal to the cached "3.0": the reinstall question comes first
         std::vector<std::function<void(HWND)>> ends;
         std::vector<std::vector<std::string>> faces;
         bool runs;
     } rows[] = {
-        {"equal, both confirmed", "3.0", {nullptr, nullptr}, {continueFace, okFace}, true},
-        {"equal, cancelled first", "3.0", {escape}, {continueFace}, false},
-        {"equal, cancelled second", "3.0", {nullptr, closeBox}, {continueFace, okFace}, false},
-        {"different, confirmed", "2.0", {nullptr}, {okFace}, true},
-        {"different, cancelled", "2.0", {escape}, {okFace}, false},
+        {"equal, both confirmed", kScripts, "3.0", {nullptr, nullptr}, {continueFace, okFace}, true},
+        {"equal, cancelled first", kScripts, "3.0", {escape}, {continueFace}, false},
+        {"equal, cancelled second", kScripts, "3.0", {nullptr, closeBox}, {continueFace, okFace}, false},
+        {"different, confirmed", kScripts, "2.0", {nullptr}, {okFace}, true},
+        {"different, cancelled", kScripts, "2.0", {escape}, {okFace}, false},
+        {"development, equal, both confirmed", kDevelopment, "3.0", {nullptr, nullptr}, {continueFace, okFace}, true},
+        {"development, different, cancelled", kDevelopment, "2.0", {escape}, {okFace}, false},
     };
     for (const auto& row : rows) {
-        Installed(row.installed);
+        Installed(row.installed, row.kind);
         DeleteFileA((sandbox / "stand_in_runs.txt").c_str());
         size_t asked = 0;
         DialogResponder responder([&](HWND dialog, const ShownWindow&) {
@@ -192,75 +245,108 @@ TEST_F(PackageTest, AnInstalledServerIsAskedFirstAndCancelChangesNothing) {
             end(dialog);
             return 0;
         });
-        EXPECT_EQ(control->InstallMLScripts(), S_OK) << row.name;
+        EXPECT_EQ((control.Get()->*row.kind.install)(), S_OK) << row.name;
         ASSERT_EQ(responder.Shown().size(), row.faces.size()) << row.name;
         for (size_t i = 0; i < row.faces.size(); ++i) {
-            EXPECT_EQ(responder.Shown()[i].title, "Macrolan Script Setup") << row.name;
-            EXPECT_EQ(responder.Shown()[i].buttons, row.faces[i]) << row.name << ", question " << i;
+            const ShownWindow& shown = responder.Shown()[i];
+            EXPECT_EQ(shown.title, row.kind.title) << row.name;
+            EXPECT_EQ(shown.buttons, row.faces[i]) << row.name << ", question " << i;
+            EXPECT_EQ(shown.text, row.faces[i] == continueFace ? row.kind.reinstall : row.kind.question)
+                << row.name << ", question " << i;
         }
-        if (row.faces[0] == continueFace) {
-            EXPECT_EQ(responder.Shown()[0].text, reinstall) << row.name;
-        }
-        if (row.faces.back() == okFace) {
-            EXPECT_NE(responder.Shown().back().text.find("were assigned new file names.  \r\n\r\nExisting"),
-                      std::string::npos)
-                << row.name;
-        }
+        const std::string older = pellar + "\\" + row.kind.prefix + "100.exe";
         EXPECT_EQ(Runs().size(), row.runs ? 1u : 0u) << row.name;
         // Cancelled: no older package deleted, nothing recorded, nothing logged.
-        EXPECT_EQ(PathExists(pellar + "\\MLS100.exe"), !row.runs) << row.name;
-        EXPECT_EQ(Ini(server + "\\Orvan.ini", "Scripting", "MLVer"), row.runs ? "3.0" : row.installed) << row.name;
+        EXPECT_EQ(PathExists(older), !row.runs) << row.name;
+        EXPECT_EQ(Ini(orvan, "Scripting", row.kind.versionKey.c_str()), row.runs ? "3.0" : row.installed) << row.name;
         EXPECT_EQ(sandbox.LogText(), "") << row.name;
-        if (row.runs) Package("MLS100.exe");
+        if (row.runs) Package(row.kind.prefix + "100.exe");
     }
 }
 
-TEST_F(PackageTest, FailuresAreShownLoggedAndReturnedAndRecordNoVersion) {
-    const struct {
-        const char* name;
-        const char* list;
-        const char* plan;
-        HRESULT hr;
-        std::vector<std::string> codes;  // each with its box unless it repeats a callee's failure
-        size_t boxes;
-    } rows[] = {
-        {"no SEE in the list", "MLVer=3.0\r\n", "", E_FAIL, {"80040201"}, 1},
-        {"no marker", "SEE=MLS300.exe\r\n", "nomarker", kSeeCopy, {"80040200"}, 1},
-        {"package not there", "SEE=MLS999.exe\r\n", "", kSeeCopy, {"80070003", "80040200"}, 2},
-    };
-    for (const auto& row : rows) {
-        Package("MLS300.exe");
-        Package("MLS100.exe");
-        List("OVMLSInstall.inf", row.list);
-        Plan(row.plan);
-        DeleteFileA((sandbox / "OVCILog.txt").c_str());
-        DialogResponder responder;
-        EXPECT_EQ(control->InstallMLScripts(), row.hr) << row.name;
-        EXPECT_EQ(Codes(), row.codes) << row.name;
-        EXPECT_EQ(responder.Shown().size(), row.boxes) << row.name;
-        EXPECT_EQ(Ini(server + "\\Orvan.ini", "Scripting", "MLVer"), "<none>") << row.name;
-        // Older packages go only once the list names a package.
-        EXPECT_EQ(PathExists(pellar + "\\MLS100.exe"), row.hr == E_FAIL) << row.name;
+TEST_F(PackageTest, FailuresAreShownLoggedAndReturnedAndTheVersionIsRecordedOnlyOnceWritten) {
+    ASSERT_EQ(control->Init(), S_OK);  // from here on the layout is read back from Orvan.ini
+    const std::string layout = ReadFileText(orvan), invalidName = scripts + "\\bad|name";
+    for (const Kind& kind : kKinds) {
+        const std::string see = pellar + "\\" + kind.prefix + "300.exe", missing = pellar + "\\" + kind.prefix + "999.exe";
+        const std::string toScripts = "szFullScriptingPath: " + scripts + "\r\n";
+        const struct {
+            const char* name;
+            std::string list;
+            const char* plan;
+            const char* layoutKey;  // a value of Orvan.ini's "Scripting" changed for the row
+            bool layoutLocked;  // open elsewhere, for reading only
+            HRESULT hr;
+            std::vector<std::string> records;  // a callee's failure is repeated without pieces
+            size_t boxes;
+            const char* version;  // recorded afterwards
+        } rows[] = {
+            {"no SEE in the list", "", "", nullptr, false, E_FAIL,
+             {"80040201 ORVAN_APP_NAME: ORVAN\r\nSEE_KEY_NAME: SEE\r\nszSEEFileName: \r\nszMLInstallINFPath: " + pellar +
+              "\\" + kind.list + "\r\n"}, 1, "<none>"},
+            {"no marker", "SEE=" + kind.prefix + "300.exe\r\n", "nomarker", nullptr, false, kSeeCopy,
+             {"80040200 szSEEPath: " + see + "\r\n" + toScripts}, 1, "<none>"},
+            {"package not there", "SEE=" + kind.prefix + "999.exe\r\n", "", nullptr, false, kSeeCopy,
+             {"80070003 szAppPath: " + missing + "\r\nszCommandLine:  /auto " + scripts + "\r\n",
+              "80040200 szSEEPath: " + missing + "\r\n" + toScripts}, 2, "<none>"},
+            {"the version cannot be written", "SEE=" + kind.prefix + "300.exe\r\n", "", nullptr, true, E_FAIL,
+             {"80070020 SCRIPTING_APP_NAME: Scripting\r\n" + kind.versionLabels + "3.0\r\nszOrvanIniPath: " + orvan +
+              "\r\n"}, 1, "<none>"},
+            {"no backup folder", "SEE=" + kind.prefix + "300.exe\r\n", "", "BackupPath", false,
+             HRESULT_FROM_WIN32(ERROR_INVALID_NAME), {"8007007B szDirPath: " + invalidName + "\r\n", "8007007B "}, 2,
+             "3.0"},
+            {"no file folder", "SEE=" + kind.prefix + "300.exe\r\n", "", "FilePath", false,
+             HRESULT_FROM_WIN32(ERROR_INVALID_NAME), {"8007007B szDirPath: " + invalidName + "\r\n", "8007007B "}, 2,
+             "3.0"},
+        };
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(kind.name) + ", " + row.name);
+            Package(kind.prefix + "300.exe");
+            Package(kind.prefix + "100.exe");
+            List(kind.list, row.list + kind.versionKey + "=3.0\r\n");
+            Plan(row.plan);
+            WriteFileText(orvan, layout);
+            if (row.layoutKey) WritePrivateProfileStringA("Scripting", row.layoutKey, "bad|name", orvan.c_str());
+            HANDLE lock = row.layoutLocked ? CreateFileA(orvan.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                         OPEN_EXISTING, 0, nullptr)
+                                           : INVALID_HANDLE_VALUE;
+            RemoveTree(scripts);  // nothing is asked
+            DeleteFileA((sandbox / "OVCILog.txt").c_str());
+            DialogResponder responder;
+            EXPECT_EQ((control.Get()->*kind.install)(), row.hr);
+            EXPECT_EQ(Records(), row.records);
+            EXPECT_EQ(responder.Shown().size(), row.boxes);
+            if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+            EXPECT_EQ(Ini(orvan, "Scripting", kind.versionKey.c_str()), row.version);
+            EXPECT_FALSE(PathExists(sandbox / kind.marker));
+            // Older packages go only once the list names a package.
+            EXPECT_EQ(PathExists(pellar + "\\" + kind.prefix + "100.exe"), row.list.empty());
+        }
     }
     // Init failing (the server lost its Orvan.ini) is reported once more without a box.
-    DeleteFileA((server + "\\Orvan.ini").c_str());
+    DeleteFileA(orvan.c_str());
     DeleteFileA((sandbox / "OVCILog.txt").c_str());
     DialogResponder responder;
     EXPECT_EQ(control->InstallMLScripts(), E_FAIL);
-    EXPECT_EQ(Codes(), (std::vector<std::string>{"80040201", "80004005"}));
+    EXPECT_EQ(Records(), (std::vector<std::string>{"80040201 szORVANPath: " + orvan + "\r\n", "80004005 "}));
     EXPECT_EQ(responder.Shown().size(), 1u);
 }
 
-TEST_F(PackageTest, DevelopmentFilesClearAStaleMarkerAndShowTheirReadMeInNotepad) {
-    Package("MLD300.exe");
-    List("OVMLDInstall.inf", "SEE=MLD300.exe\r\nMLDVer=3.0\r\nMLReadMeDev=dev notes.txt\r\n");
-    WriteFileText(sandbox / "OVMLDOK.TMP", "");  // left by an earlier run
-    Plan("nomarker");
-    {
-        DialogResponder failure;
-        EXPECT_EQ(control->InstallDevFiles(), kSeeCopy);  // only this run's marker counts
-        EXPECT_EQ(failure.Shown().size(), 1u);
+TEST_F(PackageTest, AStaleMarkerCountsOnlyForTheStandardScriptsAndTheDevelopmentReadMeOpensInNotepad) {
+    // A marker left by an earlier run: the development files clear it before their package runs,
+    // so only this run's counts; the standard scripts take it as their package's and remove it.
+    for (const auto& [kind, hr] : {std::pair<const Kind*, HRESULT>{&kDevelopment, kSeeCopy}, {&kScripts, S_OK}}) {
+        Package(kind->prefix + "300.exe");
+        List(kind->list, "SEE=" + kind->prefix + "300.exe\r\n" + kind->versionKey + "=3.0\r\n");
+        WriteFileText(sandbox / kind->marker, "");
+        Plan("nomarker");
+        DialogResponder responder;
+        EXPECT_EQ((control.Get()->*kind->install)(), hr) << kind->name;
+        EXPECT_EQ(responder.Shown().size(), hr == S_OK ? 0u : 1u) << kind->name;
+        EXPECT_FALSE(PathExists(sandbox / kind->marker)) << kind->name;
+        EXPECT_EQ(Ini(orvan, "Scripting", kind->versionKey.c_str()), hr == S_OK ? "3.0" : "<none>") << kind->name;
     }
+    List(kDevelopment.list, "SEE=MLD300.exe\r\nMLDVer=3.0\r\nMLReadMeDev=dev notes.txt\r\n");
 
     // Asked on an installed server: "View Changes" starts Notepad on the read-me beside the
     // package, its path with blanks passed unquoted; then Cancel.
@@ -291,22 +377,34 @@ TEST_F(PackageTest, DevelopmentFilesClearAStaleMarkerAndShowTheirReadMeInNotepad
 TEST_F(PackageTest, TheEditorIsInstalledFromItsTwoPackagesInOrderEachConfirmedByItsOwnMarker) {
     Package("MLEdit1.exe");
     Package("MLEHelp1.exe");
-    const std::string first = pellar + "\\MLEdit1.exe  /auto " + sandbox / "local\\Pellar\\Apps",
-                      second = pellar + "\\MLEHelp1.exe  /auto " + server + "\\Help";
+    // AppsPath names another folder: the editor still goes to the one named "Apps".
+    ASSERT_EQ(control->Init(), S_OK);
+    WritePrivateProfileStringA("Applications", "AppsPath", "MyApps", orvan.c_str());
+    const std::string firstSee = pellar + "\\MLEdit1.exe", firstDest = sandbox / "local\\Pellar\\Apps",
+                      secondSee = pellar + "\\MLEHelp1.exe", secondDest = server + "\\Help";
+    const std::string first = firstSee + "  /auto " + firstDest, second = secondSee + "  /auto " + secondDest;
+    const std::string list = pellar + "\\OVMLEInstall.inf";
+    auto noKey = [&](const char* key) {
+        return std::string("80040201 ORVAN_APP_NAME: ORVAN\r\n") + key + "_KEY_NAME: " + key + "\r\nsz" + key +
+               "FileName: \r\nszINFPath: " + list + "\r\n";
+    };
     const struct {
         const char* name;
         const char* list;
         const char* plan;
         HRESULT hr;
-        std::vector<std::string> runs, codes;
+        std::vector<std::string> runs, records;
         const char* record;  // "UpdatedFromThisWorkstation" afterwards
         bool staleMarkerStays;
     } rows[] = {
         {"both confirm", "SEE1=MLEdit1.exe\r\nSEE2=MLEHelp1.exe\r\n", "", S_OK, {first, second}, {}, "yes", false},
-        {"no SEE1", "SEE2=MLEHelp1.exe\r\n", "", E_FAIL, {}, {"80040201"}, "no", true},
-        {"no SEE2", "SEE1=MLEdit1.exe\r\n", "", E_FAIL, {}, {"80040201"}, "no", true},
+        {"no SEE1", "SEE2=MLEHelp1.exe\r\n", "", E_FAIL, {}, {noKey("SEE1")}, "no", true},
+        {"no SEE2", "SEE1=MLEdit1.exe\r\n", "", E_FAIL, {}, {noKey("SEE2")}, "no", true},
         {"the first leaves no marker", "SEE1=MLEdit1.exe\r\nSEE2=MLEHelp1.exe\r\n", "nomarker", kSeeCopy, {first},
-         {"80040200"}, "no", false},
+         {"80040200 szSEE1Path: " + firstSee + "\r\nszSEE1DestPath: " + firstDest + "\r\n"}, "no", false},
+        {"the second leaves no marker", "SEE1=MLEdit1.exe\r\nSEE2=MLEHelp1.exe\r\n", "nomarker:MLEHelp1.exe", kSeeCopy,
+         {first, second}, {"80040200 szSEE2Path: " + secondSee + "\r\nszSEE2DestPath: " + secondDest + "\r\n"}, "no",
+         false},
     };
     for (const auto& row : rows) {
         List("OVMLEInstall.inf", std::string(row.list) + "UpdatedFromThisWorkstation=no\r\n");
@@ -316,8 +414,9 @@ TEST_F(PackageTest, TheEditorIsInstalledFromItsTwoPackagesInOrderEachConfirmedBy
         DialogResponder responder;
         EXPECT_EQ(control->InstallSEditor(), row.hr) << row.name;
         EXPECT_EQ(Runs(), row.runs) << row.name;
-        EXPECT_EQ(Codes(), row.codes) << row.name;
-        EXPECT_EQ(Ini(pellar + "\\OVMLEInstall.inf", "ORVAN", "UpdatedFromThisWorkstation"), row.record) << row.name;
+        EXPECT_EQ(Records(), row.records) << row.name;
+        EXPECT_EQ(responder.Shown().size(), row.records.size()) << row.name;
+        EXPECT_EQ(Ini(list, "ORVAN", "UpdatedFromThisWorkstation"), row.record) << row.name;
         EXPECT_EQ(PathExists(sandbox / "OVMLEOK.TMP"), row.staleMarkerStays) << row.name;
     }
 }
@@ -333,30 +432,41 @@ TEST_F(PackageTest, RunEditorInstallsFirstWhenTheRecordSaysNoThenFindsOrStartsTh
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "ScriptFileWindow";
     RegisterClassA(&wc);
+    // AppsPath names another folder: the editor is still started from the one named "Apps".
     ASSERT_EQ(control->Init(), S_OK);
+    WritePrivateProfileStringA("Applications", "AppsPath", "MyApps", orvan.c_str());
     CreateDirectoryA(apps.c_str(), nullptr);
+    const std::string list = pellar + "\\OVMLEInstall.inf",
+                      noRecord = "80040201 ORVAN_APP_NAME: ORVAN\r\nINSTALLED_KEY_NAME: UpdatedFromThisWorkstation\r\n"
+                                 "szInstalled: \r\nszINFPath: " + list + "\r\n";
     const struct {
         const char* name;
         const char* record;  // null: no such key; "<no list>": no editor list at all
         bool editorThere, windowOpen;
+        const char* plan;
         HRESULT hr;
         size_t packageRuns;
         bool editorStarted;
-        std::vector<std::string> codes;
+        std::vector<std::string> records;
+        size_t boxes;
     } rows[] = {
-        {"no", "no", true, false, S_OK, 2, true, {}},
-        {"No", "No", true, false, S_OK, 2, true, {}},
-        {"n", "n", true, false, S_OK, 2, true, {}},
-        {"yes", "yes", true, false, S_OK, 0, true, {}},
-        {"Y", "Y", true, false, S_OK, 0, true, {}},
-        {"open already", "yes", true, true, S_OK, 0, false, {}},
-        {"open already, not installed", "no", true, true, S_OK, 2, false, {}},
-        {"no record", nullptr, true, false, E_FAIL, 0, false, {"80040201"}},
-        {"no list", "<no list>", true, false, E_FAIL, 0, false, {"80040201"}},
-        {"editor missing", "yes", false, false, S_OK, 0, false, {"80070003"}},
+        {"no", "no", true, false, "", S_OK, 2, true, {}, 0},
+        {"No", "No", true, false, "", S_OK, 2, true, {}, 0},
+        {"n", "n", true, false, "", S_OK, 2, true, {}, 0},
+        {"yes", "yes", true, false, "", S_OK, 0, true, {}, 0},
+        {"Y", "Y", true, false, "", S_OK, 0, true, {}, 0},
+        {"open already", "yes", true, true, "", S_OK, 0, false, {}, 0},
+        {"open already, not installed", "no", true, true, "", S_OK, 2, false, {}, 0},
+        {"no record", nullptr, true, false, "", E_FAIL, 0, false, {noRecord}, 1},
+        {"no list", "<no list>", true, false, "", E_FAIL, 0, false, {noRecord}, 1},
+        {"editor missing", "yes", false, false, "", S_OK, 0, false,
+         {"80070003 szCommand: " + editor + "\r\nszORVANINIPath: " + orvan + "\r\nszEMPXXXPath: " + sandbox /
+          "local\\Pellar\\Empxxx.ini\r\n"}, 1},
+        {"not installed, the install fails", "no", true, false, "nomarker", kSeeCopy, 1, false,
+         {"80040200 szSEE1Path: " + pellar + "\\MLEdit1.exe\r\nszSEE1DestPath: " + apps + "\r\n", "80040200 "}, 1},
     };
     for (const auto& row : rows) {
-        const std::string list = pellar + "\\OVMLEInstall.inf";
+        Plan(row.plan);
         DeleteFileA(list.c_str());
         if (!row.record || std::string(row.record) != "<no list>")
             List("OVMLEInstall.inf", std::string("SEE1=MLEdit1.exe\r\nSEE2=MLEHelp1.exe\r\n") +
@@ -383,8 +493,8 @@ TEST_F(PackageTest, RunEditorInstallsFirstWhenTheRecordSaysNoThenFindsOrStartsTh
         if (row.editorStarted && !runs.empty()) {
             EXPECT_EQ(runs.back(), started) << row.name;
         }
-        EXPECT_EQ(Codes(), row.codes) << row.name;
-        EXPECT_EQ(responder.Shown().size(), row.codes.size()) << row.name;
+        EXPECT_EQ(Records(), row.records) << row.name;
+        EXPECT_EQ(responder.Shown().size(), row.boxes) << row.name;
         if (window) {
             MSG msg;
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);

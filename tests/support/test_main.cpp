@@ -1,4 +1,5 @@
-// Every test process registers the module first, so any test can run alone.
+// Every test process registers the module first, so any test can run alone, and closes any
+// box that no test answers.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,5 +18,9 @@ int main(int argc, char** argv) {
     if (!::testing::GTEST_FLAG(list_tests) && ovtest::RegisterServer() != 0)
         return std::fprintf(stderr, "registering %s failed\n", ovtest::DllPath().c_str()), 1;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // a single-threaded apartment, as a container's
+    // A box that no test answers fails the test that raised it, at once.
+    ovtest::StrayBoxes stray([](const ovtest::ShownWindow& box) {
+        ADD_FAILURE() << "a box that nothing answers, closed: \"" << box.title << "\": " << box.text;
+    });
     return RUN_ALL_TESTS();
 }

@@ -1,11 +1,13 @@
-// Shared pieces of the tests: the registered control and its members, a sandboxed install
-// directory, files and registry values, the log read back, and the answering of message boxes.
+// The support kit of the tests and the benchmarks: the registered control and its members, a
+// sandboxed install directory, files and registry values, the log read back, and the answering
+// of message boxes. No test framework in here: the benchmarks use it too.
 #pragma once
 
 #include <process.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -110,8 +112,8 @@ inline std::string ReadFileText(const std::string& path) {  // empty when it can
     return ss.str();
 }
 
-inline void WriteFileText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+inline bool WriteFileText(const std::string& path, const std::string& text) {
+    return bool(std::ofstream(path, std::ios::binary | std::ios::trunc) << text);
 }
 
 inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -130,10 +132,13 @@ inline void RemoveTree(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-// One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end.
+// One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end; its key too
+// when the guard found none and nothing is left in it.
 class RegistryValueGuard {
 public:
     RegistryValueGuard(const std::string& subKey, const std::string& name) : subKey_(subKey), name_(name) {
+        ov::RegKey key;
+        keyExisted_ = !RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, key.Put());
         DWORD size = sizeof buf_;
         existed_ = !RegGetValueA(HKEY_LOCAL_MACHINE, subKey.c_str(), name.c_str(), RRF_RT_ANY, &type_, buf_, &size);
         data_.assign(buf_, existed_ ? size : 0);
@@ -141,7 +146,18 @@ public:
     ~RegistryValueGuard() {
         if (existed_) SetBytes(data_.data(), static_cast<DWORD>(data_.size()), type_);
         else Remove();
+        ov::RegKey key;
+        DWORD subKeys = 1, values = 1;
+        if (!keyExisted_ && !RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_READ, key.Put()) &&
+            !RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                              nullptr, nullptr, nullptr) &&
+            subKeys + values == 0) {
+            key.Reset();
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, subKey_.c_str());
+        }
     }
+    RegistryValueGuard(const RegistryValueGuard&) = delete;
+    RegistryValueGuard& operator=(const RegistryValueGuard&) = delete;
     void Set(const std::string& value) { SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1)); }
     void SetBytes(const void* data, DWORD size, DWORD type = REG_SZ) {
         ov::RegKey key;
@@ -158,7 +174,7 @@ public:
 private:
     std::string subKey_, name_, data_;
     char buf_[4096];
-    bool existed_ = false;
+    bool existed_ = false, keyExisted_ = false;
     DWORD type_ = 0;
 };
 
@@ -235,27 +251,44 @@ inline std::string SystemMessage(HRESULT code) {  // the system's text for a cod
 // Text as a text-mode stream stores it: every line feed becomes CR LF.
 inline std::string AsStored(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
 
-// Answers every message box and dialog shown on the test's thread through the live window, and
-// records what each one showed. The answer runs while the window is up and gives the command
-// to send it (0: none, the answer acted itself); by default OK.
+// Each record of a log as "<code> <pieces>": the label/value lines as written after the reason
+// that the code gives (the system's own two texts, else the system's text).
+inline std::vector<std::string> RecordsOf(const std::string& logText) {
+    std::vector<std::string> out;
+    for (const ParsedRecord& r : SplitLogRecords(logText).records) {
+        const HRESULT code = static_cast<HRESULT>(std::stoul(r.code, nullptr, 16));
+        const std::string reason = "Reason:  " + AsStored(code == static_cast<HRESULT>(0x80040201u)
+                                                              ? "Could not find ORVAN data.\n"
+                                                          : code == static_cast<HRESULT>(0x80040200u)
+                                                              ? "Copy of SSE did not succeed.\n"
+                                                              : SystemMessage(code));
+        out.push_back(r.code + " " + (r.tail.rfind(reason, 0) ? "<another reason> " + r.tail : r.tail.substr(reason.size())));
+    }
+    return out;
+}
+
+// Message boxes and dialogs of one thread, seen through the live window: the innermost watch in
+// scope answers each once it shows (a DialogResponder, else a StrayBoxes). Only the thread's own
+// dialog windows count; a box with no watch at all would wait for ever under the null driver.
 struct ShownWindow {
     std::string title;
     std::string text;                  // a message box's text, or a dialog's text box
     std::vector<std::string> buttons;  // in child order, marked " (hidden)" and " (disabled)"
 };
-class DialogResponder {
+class BoxWatch {
 public:
+    // Runs while the window is up and gives the command to send it (0: none, it acted itself).
     using Answer = std::function<int(HWND, const ShownWindow&)>;
-    explicit DialogResponder(Answer answer = nullptr) : answer_(std::move(answer)) {
-        current_ = this;
-        hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    explicit BoxWatch(Answer answer) : answer_(std::move(answer)) {
+        if (This().watches.empty()) This().hook = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+        This().watches.push_back(this);
     }
-    ~DialogResponder() {
-        UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
+    ~BoxWatch() {
+        This().watches.pop_back();
+        if (This().watches.empty()) UnhookWindowsHookEx(This().hook);
     }
-    const std::vector<ShownWindow>& Shown() const { return shown_; }
-    void Clear() { shown_.clear(); }
+    BoxWatch(const BoxWatch&) = delete;
+    BoxWatch& operator=(const BoxWatch&) = delete;
 
 private:
     static std::string Text(HWND hwnd) {
@@ -267,8 +300,10 @@ private:
     // a property). Activation comes before the window's own set-up: look once its loop runs.
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
         HWND hwnd = reinterpret_cast<HWND>(wParam);
-        if (code == HCBT_ACTIVATE && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() &&
-            !(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && !GetPropA(hwnd, "ov") && SetPropA(hwnd, "ov", hwnd))
+        char cls[16] = {};
+        if (code == HCBT_ACTIVATE && hwnd && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() &&
+            GetClassNameA(hwnd, cls, sizeof cls) && !std::strcmp(cls, "#32770") && !GetPropA(hwnd, "ov") &&
+            SetPropA(hwnd, "ov", hwnd))
             SetTimer(hwnd, 1, 1, OnTimer);
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
@@ -284,15 +319,45 @@ private:
                 w.buttons.push_back(Text(c) + (IsWindowVisible(c) ? "" : " (hidden)") +
                                     (IsWindowEnabled(c) ? "" : " (disabled)"));
         }
-        current_->shown_.push_back(w);
-        const int command = current_->answer_ ? current_->answer_(hwnd, w) : IDOK;
+        const auto& watches = This().watches;
+        const int command = watches.empty() ? IDCANCEL : watches.back()->answer_(hwnd, w);
         if (command) PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
     }
 
-    static inline thread_local DialogResponder* current_ = nullptr;
-    HHOOK hook_ = nullptr;
+    struct Thread {
+        std::vector<BoxWatch*> watches;
+        HHOOK hook = nullptr;
+    };
+    static Thread& This() {
+        static thread_local Thread t;
+        return t;
+    }
+    Answer answer_;
+};
+
+// Answers every box and dialog while in scope and records what each showed; by default OK.
+class DialogResponder : BoxWatch {
+public:
+    explicit DialogResponder(Answer answer = nullptr)
+        : BoxWatch([this](HWND hwnd, const ShownWindow& w) {
+              shown_.push_back(w);
+              return answer_ ? answer_(hwnd, w) : IDOK;
+          }),
+          answer_(std::move(answer)) {}
+    const std::vector<ShownWindow>& Shown() const { return shown_; }
+    void Clear() { shown_.clear(); }
+
+private:
     Answer answer_;
     std::vector<ShownWindow> shown_;
+};
+
+// Where nothing is to be asked: each box is told to `seen` and closed at once with Cancel, so a
+// fault that raises one ends in a failure that names it, not in a wait for a time-out.
+class StrayBoxes : BoxWatch {
+public:
+    explicit StrayBoxes(std::function<void(const ShownWindow&)> seen)
+        : BoxWatch([seen = std::move(seen)](HWND, const ShownWindow& w) { return seen(w), IDCANCEL; }) {}
 };
 
 }  // namespace ovtest
