@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Signs what the project ships with Authenticode (SHA-256) through osslsigncode.
+#
+#   scripts/sign.sh            signed copies of every artefact of the build in $OV_SIGN_OUT
+#                              (default build/signed): bin/OVCustInstSrv.dll, bin-x86/OVCustInstSrv.dll
+#                              where the 32-bit build made one, the programs of tools/ (bin/*.exe),
+#                              the Windows Installer package (build/*.msi) where there is one, and the
+#                              code-download cabinet OVCustInstSrv.cab made from the signed DLL
+#   scripts/sign.sh FILE...    signs the named files in place (the package programs ovpack wrote)
+#
+# The certificate: OV_SIGN_CERT (PEM certificate, or a .pfx/.p12 file holding certificate and
+# key), OV_SIGN_KEY (PEM private key, with a .pem certificate), OV_SIGN_PASS_FILE (the key's
+# password, when it has one), OV_SIGN_TIMESTAMP (an RFC 3161 time-stamp server's URL).
+# Without OV_SIGN_CERT the build's test certificate is used, made once with openssl in
+# build/signing/ (its subject says it is a test certificate).
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/wine-env.sh"
+source "$here/apt-need.sh"
+ov_apt_need osslsigncode openssl gcab
+
+# The build's own certificate, made again when missing or about to expire.
+ov_test_certificate() {
+    local dir="$OV_BUILD/signing"
+    OV_TEST_CERT="$dir/test-certificate.pem"
+    OV_TEST_KEY="$dir/test-key.pem"
+    if [ -s "$OV_TEST_CERT" ] && [ -s "$OV_TEST_KEY" ] &&
+       openssl x509 -checkend 86400 -noout -in "$OV_TEST_CERT" >/dev/null 2>&1; then
+        return 0
+    fi
+    mkdir -p "$dir"
+    openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 365 \
+        -subj "/O=OVCustInstSrv/CN=OVCustInstSrv test signing certificate - not for release" \
+        -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=digitalSignature" \
+        -keyout "$OV_TEST_KEY" -out "$OV_TEST_CERT" 2>/dev/null
+    echo "made a test certificate: $OV_TEST_CERT"
+}
+
+if [ -n "${OV_SIGN_CERT:-}" ]; then
+    case "$OV_SIGN_CERT" in
+        *.pfx|*.p12) cert_args=(-pkcs12 "$OV_SIGN_CERT") ;;
+        *) cert_args=(-certs "$OV_SIGN_CERT" -key "${OV_SIGN_KEY:?OV_SIGN_KEY names the key of OV_SIGN_CERT}") ;;
+    esac
+else
+    ov_test_certificate
+    cert_args=(-certs "$OV_TEST_CERT" -key "$OV_TEST_KEY")
+fi
+if [ -n "${OV_SIGN_PASS_FILE:-}" ]; then cert_args+=(-readpass "$OV_SIGN_PASS_FILE"); fi
+if [ -n "${OV_SIGN_TIMESTAMP:-}" ]; then cert_args+=(-ts "$OV_SIGN_TIMESTAMP"); fi
+
+# Signs $1 into $2 (the same file is fine); a file signed before gets the new signature instead.
+ov_sign() {
+    local tmp="$2.signing"
+    rm -f "$tmp"
+    if ! osslsigncode sign "${cert_args[@]}" -h sha256 -n "OVCustInstSrv" -in "$1" -out "$tmp" >"$tmp.log" 2>&1; then
+        cat "$tmp.log" >&2
+        rm -f "$tmp" "$tmp.log"
+        echo "sign: cannot sign $1" >&2
+        return 1
+    fi
+    rm -f "$tmp.log"
+    mv -f "$tmp" "$2"
+    echo "signed $2"
+}
+
+if [ $# -gt 0 ]; then
+    for f in "$@"; do ov_sign "$f" "$f"; done
+    exit 0
+fi
+
+out="${OV_SIGN_OUT:-$OV_BUILD/signed}"
+x86_dll="${OV_X86_DLL:-$OV_BUILD/bin-x86/OVCustInstSrv.dll}"
+[ -f "$OV_BUILD/bin/OVCustInstSrv.dll" ] || { echo "sign: build first (scripts/build.sh)" >&2; exit 1; }
+rm -rf "$out"
+mkdir -p "$out/bin"
+ov_sign "$OV_BUILD/bin/OVCustInstSrv.dll" "$out/bin/OVCustInstSrv.dll"
+cab_dll="$out/bin/OVCustInstSrv.dll"
+if [ -f "$x86_dll" ]; then
+    mkdir -p "$out/bin-x86"
+    ov_sign "$x86_dll" "$out/bin-x86/OVCustInstSrv.dll"
+    cab_dll="$out/bin-x86/OVCustInstSrv.dll"
+fi
+for program in "$OV_BUILD"/bin/*.exe; do
+    ov_sign "$program" "$out/bin/$(basename "$program")"
+done
+for package in "$OV_BUILD"/*.msi; do
+    if [ -f "$package" ]; then ov_sign "$package" "$out/$(basename "$package")"; fi
+done
+# The browser's code download: the signed DLL (32-bit where there is one) in a signed cabinet.
+"$here/cabinet.sh" "$cab_dll" "$out/OVCustInstSrv.cab"
+ov_sign "$out/OVCustInstSrv.cab" "$out/OVCustInstSrv.cab"
