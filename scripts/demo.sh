@@ -14,3 +14,5 @@ dll="$(winepath -w "$OV_BUILD/bin/OVCustInstSrv.dll")"
 echo "registering $dll"
 wine regsvr32 /s "$dll"
 wine cscript //nologo "$(winepath -w "$OV_ROOT/examples/demo.js")"
+# The set-up page: the artefacts signed, then the sample page's steps through setup.wsf.
+"$here/demo-setup-page.sh"
