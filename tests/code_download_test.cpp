@@ -33,29 +33,38 @@ std::string RegisteredText(const std::string& subKey) {  // a default value unde
     return value;
 }
 
+// A value of the file's version resource ("\\" the fixed part, or a string's path); null when absent.
+class VersionInfo {
+public:
+    explicit VersionInfo(const std::string& path) {
+        DWORD ignored = 0;
+        data_.resize(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+        if (!data_.empty() && !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data_.size()), data_.data()))
+            data_.clear();
+    }
+    void* Query(const char* what) {
+        void* value = nullptr;
+        UINT length = 0;
+        return !data_.empty() && VerQueryValueA(data_.data(), what, &value, &length) ? value : nullptr;
+    }
+
+private:
+    std::vector<char> data_;
+};
+
 // "1,0,0,12" from the file's fixed version information, as the download's INF writes it.
 std::string FileVersionOf(const std::string& path) {
-    DWORD ignored = 0, size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    std::vector<char> data(size);
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (!size || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
-        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length))
-        return "";
+    VersionInfo info(path);
+    const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(info.Query("\\"));
+    if (!fixed) return "";
     return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "," + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
            "," + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "," + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
 std::string OriginalFilenameOf(const std::string& path) {
-    DWORD ignored = 0, size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    std::vector<char> data(size);
-    char* name = nullptr;
-    UINT length = 0;
-    if (!size || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()) ||
-        !VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\OriginalFilename", reinterpret_cast<void**>(&name),
-                        &length))
-        return "";
-    return name;
+    VersionInfo info(path);
+    const auto* name = static_cast<const char*>(info.Query("\\StringFileInfo\\040904B0\\OriginalFilename"));
+    return name ? name : "";
 }
 
 bool SameText(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
