@@ -4,7 +4,8 @@
 # administrator's script would: with the QuietUI policy, so no box waits for an answer.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/wine-env.sh"
+# In the demo's prefix: scripts/demo.sh exports it with the rest of the Wine settings.
+[ -n "${WINEPREFIX:-}" ] || source "$here/wine-env.sh"
 key='HKLM\SOFTWARE\Orvanta'
 
 echo

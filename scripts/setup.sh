@@ -4,7 +4,7 @@ set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
 source "$(dirname "$0")/apt-need.sh"
-ov_apt_need g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build locales cabextract osslsigncode openssl gcab
+ov_apt_need g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine64 wine googletest cmake ninja-build locales cabextract
 
 # A Japanese locale gives Wine the double-byte ANSI code page 932 for the code-page tests.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then

@@ -2,9 +2,10 @@
 # Signs what the project ships with Authenticode (SHA-256) through osslsigncode.
 #
 #   scripts/sign.sh            signed copies of every artefact of the build in $OV_SIGN_OUT
-#                              (default build/signed): bin/OVCustInstSrv.dll, bin-x86/OVCustInstSrv.dll
-#                              where the 32-bit build made one, the programs of tools/ (bin/*.exe),
-#                              the Windows Installer package (build/*.msi) where there is one, and the
+#                              (default build/signed), at their paths in the build: bin/OVCustInstSrv.dll,
+#                              the x86 module (OV_X86_DLL, default x86/bin/OVCustInstSrv.dll) where the
+#                              build made one, the programs of tools/ (bin/*.exe), the Windows Installer
+#                              package (OV_MSI, default package/*.msi) where there is one, and the
 #                              code-download cabinet OVCustInstSrv.cab made from the signed DLL
 #   scripts/sign.sh FILE...    signs the named files in place (the package programs ovpack wrote)
 #
@@ -69,23 +70,28 @@ if [ $# -gt 0 ]; then
 fi
 
 out="${OV_SIGN_OUT:-$OV_BUILD/signed}"
-x86_dll="${OV_X86_DLL:-$OV_BUILD/bin-x86/OVCustInstSrv.dll}"
+x86_dll="${OV_X86_DLL:-$OV_BUILD/x86/bin/OVCustInstSrv.dll}"
+if [ -n "${OV_MSI:-}" ]; then msis=("$OV_MSI"); else msis=("$OV_BUILD"/package/*.msi); fi
 [ -f "$OV_BUILD/bin/OVCustInstSrv.dll" ] || { echo "sign: build first (scripts/build.sh)" >&2; exit 1; }
 rm -rf "$out"
-mkdir -p "$out/bin"
-ov_sign "$OV_BUILD/bin/OVCustInstSrv.dll" "$out/bin/OVCustInstSrv.dll"
-cab_dll="$out/bin/OVCustInstSrv.dll"
+# A signed copy at the file's path in the build (its name alone for a file from elsewhere).
+ov_sign_copy() {
+    local rel="${1#"$OV_BUILD"/}"
+    [ "$rel" != "$1" ] || rel="${1##*/}"
+    mkdir -p "$(dirname "$out/$rel")"
+    ov_sign "$1" "$out/$rel"
+    signed_copy="$out/$rel"
+}
+ov_sign_copy "$OV_BUILD/bin/OVCustInstSrv.dll"
+cab_dll="$signed_copy"
 if [ -f "$x86_dll" ]; then
-    mkdir -p "$out/bin-x86"
-    ov_sign "$x86_dll" "$out/bin-x86/OVCustInstSrv.dll"
-    cab_dll="$out/bin-x86/OVCustInstSrv.dll"
+    ov_sign_copy "$x86_dll"
+    cab_dll="$signed_copy"
 fi
-for program in "$OV_BUILD"/bin/*.exe; do
-    ov_sign "$program" "$out/bin/$(basename "$program")"
+for program in "$OV_BUILD"/bin/*.exe; do ov_sign_copy "$program"; done
+for package in "${msis[@]}"; do
+    if [ -f "$package" ]; then ov_sign_copy "$package"; fi
 done
-for package in "$OV_BUILD"/*.msi; do
-    if [ -f "$package" ]; then ov_sign "$package" "$out/$(basename "$package")"; fi
-done
-# The browser's code download: the signed DLL (32-bit where there is one) in a signed cabinet.
+# The browser's code download: the signed DLL (the x86 one where there is one) in a signed cabinet.
 "$here/cabinet.sh" "$cab_dll" "$out/OVCustInstSrv.cab"
 ov_sign "$out/OVCustInstSrv.cab" "$out/OVCustInstSrv.cab"

@@ -17,8 +17,9 @@ row "the test certificate says it is one" sh -c "openssl x509 -noout -subject -i
 # DLL and the Windows Installer package where the build made them.
 expected=("$signed/bin/OVCustInstSrv.dll" "$signed/OVCustInstSrv.cab")
 for f in "$build"/bin/*.exe; do expected+=("$signed/bin/${f##*/}"); done
-for f in "$build"/*.msi; do [ -f "$f" ] && expected+=("$signed/${f##*/}"); done
-if [ -f "${OV_X86_DLL:-$build/bin-x86/OVCustInstSrv.dll}" ]; then expected+=("$signed/bin-x86/OVCustInstSrv.dll"); fi
+for f in "${OV_MSI:-$build/package/OVCustInstSrv.msi}" "${OV_X86_DLL:-$build/x86/bin/OVCustInstSrv.dll}"; do
+    if [ -f "$f" ]; then expected+=("$signed/${f#"$build"/}"); fi
+done
 for f in "${expected[@]}"; do row "${f#"$signed"/} verifies" verifies "$f"; done
 
 # One byte changed after signing, in the middle of each kind of file, breaks the signature.
