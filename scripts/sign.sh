@@ -73,7 +73,10 @@ out="${OV_SIGN_OUT:-$OV_BUILD/signed}"
 x86_dll="${OV_X86_DLL:-$OV_BUILD/x86/bin/OVCustInstSrv.dll}"
 if [ -n "${OV_MSI:-}" ]; then msis=("$OV_MSI"); else msis=("$OV_BUILD"/package/*.msi); fi
 [ -f "$OV_BUILD/bin/OVCustInstSrv.dll" ] || { echo "sign: build first (scripts/build.sh)" >&2; exit 1; }
-rm -rf "$out"
+case "$(cd "$out" 2>/dev/null && pwd)" in
+    /|"$OV_ROOT"|"$OV_BUILD") echo "sign: OV_SIGN_OUT must name a folder of its own, not $out" >&2; exit 1 ;;
+esac
+rm -rf "$out"  # nothing left from an earlier build
 # A signed copy at the file's path in the build (its name alone for a file from elsewhere).
 ov_sign_copy() {
     local rel="${1#"$OV_BUILD"/}"
