@@ -26,3 +26,5 @@ if ! wine msiexec /i "$(winepath -w "$msi")" /qn "INSTALLPATH=$install" "DOSINST
 fi
 echo "installed: $(cd "$WINEPREFIX/drive_c" && ls -d 'Program Files/Orvanta/OVCustInstSrv/'* 'Program Files (x86)/Orvanta/OVCustInstSrv/'* | tr '\n' ' ')"
 wine cscript //nologo "$(winepath -w "$OV_ROOT/examples/demo.js")"
+# The set-up page: the artefacts signed, then the sample page's steps through setup.wsf.
+"$here/demo-setup-page.sh"
