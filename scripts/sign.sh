@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Signs what the project ships with Authenticode (SHA-256) through osslsigncode.
 #
-#   scripts/sign.sh            signed copies of every artefact of the build in $OV_SIGN_OUT
+#   scripts/sign.sh            stripped, signed copies of every artefact of the build in $OV_SIGN_OUT
 #                              (default build/signed), at their paths in the build: bin/OVCustInstSrv.dll,
 #                              the x86 module (OV_X86_DLL, default x86/bin/OVCustInstSrv.dll) where the
 #                              build made one, the programs of tools/ (bin/*.exe), the Windows Installer
@@ -77,12 +77,27 @@ case "$(cd "$out" 2>/dev/null && pwd)" in
     /|"$OV_ROOT"|"$OV_BUILD") echo "sign: OV_SIGN_OUT must name a folder of its own, not $out" >&2; exit 1 ;;
 esac
 rm -rf "$out"  # nothing left from an earlier build
-# A signed copy at the file's path in the build (its name alone for a file from elsewhere).
+# What ships carries no debug information: it goes into a file of its own beside the copy
+# (NAME.debug, linked from the program so a debugger finds it) and stays out of the packages.
+ov_strip_into() {
+    local arch objcopy
+    arch=$(x86_64-w64-mingw32-objdump -f "$1" 2>/dev/null | sed -n 's/.*file format //p')
+    case "$arch" in
+        pei-x86-64) objcopy=x86_64-w64-mingw32-objcopy ;;
+        pei-i386) objcopy=i686-w64-mingw32-objcopy ;;
+        *) cp "$1" "$2"; return 0 ;;
+    esac
+    if ! x86_64-w64-mingw32-objdump -h "$1" | grep -q '\.debug_info'; then cp "$1" "$2"; return 0; fi
+    "$objcopy" --only-keep-debug "$1" "$2.debug"
+    "$objcopy" --strip-all --add-gnu-debuglink="$2.debug" "$1" "$2"
+}
+# A stripped, signed copy at the file's path in the build (its name alone for a file from elsewhere).
 ov_sign_copy() {
     local rel="${1#"$OV_BUILD"/}"
     [ "$rel" != "$1" ] || rel="${1##*/}"
     mkdir -p "$(dirname "$out/$rel")"
-    ov_sign "$1" "$out/$rel"
+    ov_strip_into "$1" "$out/$rel"
+    ov_sign "$out/$rel" "$out/$rel"
     signed_copy="$out/$rel"
 }
 ov_sign_copy "$OV_BUILD/bin/OVCustInstSrv.dll"
@@ -92,8 +107,13 @@ if [ -f "$x86_dll" ]; then
     cab_dll="$signed_copy"
 fi
 for program in "$OV_BUILD"/bin/*.exe; do ov_sign_copy "$program"; done
+# The Windows Installer package made again from the stripped, signed modules, then signed itself.
 for package in "${msis[@]}"; do
-    if [ -f "$package" ]; then ov_sign_copy "$package"; fi
+    [ -f "$package" ] || continue
+    [ -f "$out/x86/bin/OVCustInstSrv.dll" ] || { echo "sign: the package needs the x86 module" >&2; exit 1; }
+    python3 "$OV_ROOT/packaging/make_package.py" --x64 "$out/bin/OVCustInstSrv.dll" \
+        --x86 "$out/x86/bin/OVCustInstSrv.dll" --ovlog "$out/bin/ovlog.exe" --out-dir "$out/package" >/dev/null
+    ov_sign "$out/package/${package##*/}" "$out/package/${package##*/}"
 done
 # The browser's code download: the signed DLL (the x86 one where there is one) in a signed cabinet.
 "$here/cabinet.sh" "$cab_dll" "$out/OVCustInstSrv.cab"

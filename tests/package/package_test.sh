@@ -30,7 +30,17 @@ install='C:\OVPkg\Orvanta' dos='C:\OVPkg\Local' server='C:\OVPkg\Server\Pellar'
 
 msiexec() {  # msiexec LOGNAME ARGS...: quiet, with a verbose log kept in the work folder
     local log="$1"; shift
-    wine msiexec "$@" /qn /l*v "$(win "$work/$log.log")" </dev/null >/dev/null 2>&1
+    local try
+    for try in 1 2; do
+        wine msiexec "$@" /qn /l*v "$(win "$work/$log.log")" </dev/null >/dev/null 2>&1
+        local rc=$?
+        # Seen once under load: msiexec ended before it wrote a line of its log. That is Wine's
+        # start-up, not the package: the same call once more, and said so.
+        [ -s "$work/$log.log" ] && return $rc
+        echo "note: msiexec $log wrote no log (exit $rc); trying once more"
+        sleep 2
+    done
+    return $rc
 }
 log_clean() {  # the whole run ended with success and no action failed
     grep -a -q "INSTALL. Return value 1" "$work/$1.log" && ! grep -a -q "Return value 3" "$work/$1.log"

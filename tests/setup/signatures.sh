@@ -36,6 +36,20 @@ for f in "${expected[@]}"; do
 done
 row "an unsigned DLL fails" fails_to_verify "$build/bin/OVCustInstSrv.dll"
 
+# What ships carries no debug information: it lies beside each module, and the signed package
+# holds the stripped, signed modules themselves.
+no_debug() { ! x86_64-w64-mingw32-objdump -h "$1" | grep -q '[.]debug_'; }
+for f in "${expected[@]}"; do
+    case "$f" in *.dll|*.exe) row "${f#"$signed"/} carries no debug information" no_debug "$f" ;; esac
+done
+row "the DLL's debug information lies beside it" test -s "$signed/bin/OVCustInstSrv.dll.debug"
+if [ -f "${OV_MSI:-}" ] && msiextract -C "$work/msi" "$signed/package/${OV_MSI##*/}" >/dev/null; then
+    for dll in "$signed/bin/OVCustInstSrv.dll" "$signed/x86/bin/OVCustInstSrv.dll"; do
+        row "the signed package holds ${dll#"$signed"/}" sh -c 'find "$1" -name OVCustInstSrv.dll -exec cmp -s "$2" {} \; -print | grep -q .' \
+            sh "$work/msi" "$dll"
+    done
+fi
+
 # The signed DLL registers, and the class is then served from it; the build's DLL again after.
 source "$(dirname "$0")/../../scripts/wine-env.sh"
 signed_dll="$(winepath -w "$signed/bin/OVCustInstSrv.dll")"
