@@ -17,11 +17,14 @@ const struct {
     {L"LPT9.asl", true}, {L"com0.asl", true}, {L"lpt0", true}, {L"CONIN$.asl", true}, {L"conout$", true},
     {L"NUL .txt", true}, {L"AUX  .log", true}, {L"COM1 .asl.bak", true}, {L"nul", true}, {L"nul.", true},
     {L"com1:", true}, {L"aux:stream", true}, {L"C:\\scripts\\Prod\\prn.asl", true}, {L"Prod/lpt1.asl", true},
-    {L"COM\u00B9.asl", true}, {L"lpt\u00B2.asl", true}, {L"com\u00B3", true},
+    {L"COM\u00B9.asl", true}, {L"lpt\u00B2.asl", true}, {L"com\u00B3", true}, {L"LPT1 .txt", true},
+    {L"NUL. .txt", true}, {L"COM\u00B9", true}, {L"CONIN$", true},
     {L"com10.asl", false}, {L"lpt.asl", false}, {L"comx.asl", false}, {L"com\u2074.asl", false},
     {L" nul.asl", false}, {L"nul_.asl", false}, {L"auxiliary.asl", false}, {L"null.asl", false},
     {L"coninD.asl", false}, {L"CON$.asl", false}, {L"prn\\z.asl", false}, {L"", false}, {L".asl", false},
-    {L"Z4Hello.asl", false}, {L"A1 Report.asl", false},
+    {L"Z4Hello.asl", false}, {L"A1 Report.asl", false}, {L"CONSOLE", false}, {L"COM", false}, {L"LPT", false},
+    {L"COMA.txt", false}, {L"COM\u00B4", false}, {L"LPT\u2074", false}, {L"xCOM1", false}, {L"CONIN", false},
+    {L"CONOUT$$", false}, {L"COM10", false},
 };
 
 }  // namespace

@@ -2,41 +2,31 @@
 // No platform calls: this file also builds natively under sanitizers (tests/native).
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "package/entry_name.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-    std::string s;
-    for (wchar_t c : w) {
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else {  // all the names below stay within the first 2,048 code points
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return s;
-}
+// Names the row (the characters outside ASCII cut to a byte).
+std::string Row(const wchar_t* name) { return std::string(name, name + std::wcslen(name)); }
 
 // Windows opens a device for these, whatever folder they stand in: the bytes would never reach
-// the destination.
+// the destination. Which single names are devices is the rule's own table (DosDeviceName): here,
+// that every part of a path is held to it.
 TEST(PackageEntryName, EveryPartThatWindowsTakesForADeviceIsRefused) {
     const wchar_t* const rows[] = {
-        L"NUL .txt", L"AUX  .log", L"COM1 .txt", L"LPT1 .txt", L"NUL. .txt", L"COM\u00B9", L"CONIN$",
-        L"sub\\NUL .txt", L"AUX\\x.txt", L"a/b/COM3/c.txt", L"dir\\CON\\deeper\\file.txt"};
+        L"NUL .txt", L"sub\\NUL .txt", L"AUX\\x.txt", L"a/b/COM3/c.txt", L"dir\\CON\\deeper\\file.txt"};
     for (const wchar_t* name : rows)
-        EXPECT_EQ(ovpkg::CheckEntryName(name), "it names a device") << Utf8(name);
+        EXPECT_EQ(ovpkg::CheckEntryName(name), "it names a device") << Row(name);
 }
 
 TEST(PackageEntryName, NamesThatOnlyLookLikeDevicesAreFiles) {
     const wchar_t* const rows[] = {
-        L"NULL.txt", L"nul_.txt", L"CONSOLE", L"COM10", L"LPT", L"COM", L"COMA.txt", L"COM\u00B4",
-        L"LPT\u2074", L"xCOM1", L"AUXILIARY\\x.txt", L"CONIN", L"CONOUT$$", L"sub dir\\NUL-x.txt",
-        L"Readme.txt", L"sub dir\\deeper\\big.bin", L"caf\u00E9\\na\u00EFve.txt", L"a.b.c"};
-    for (const wchar_t* name : rows) EXPECT_EQ(ovpkg::CheckEntryName(name), "") << Utf8(name);
+        L"NULL.txt", L"AUXILIARY\\x.txt", L"sub dir\\NUL-x.txt", L"Readme.txt", L"sub dir\\deeper\\big.bin",
+        L"caf\u00E9\\na\u00EFve.txt", L"a.b.c"};
+    for (const wchar_t* name : rows) EXPECT_EQ(ovpkg::CheckEntryName(name), "") << Row(name);
 }
 
 // Names that would leave the destination or that no file may carry.
@@ -63,7 +53,7 @@ TEST(PackageEntryName, NamesThatLeaveTheDestinationOrCannotBeFilesAreRefused) {
         {L"x.txt.", "a part of it ends with a dot or a blank"},
         {L"sub \\x.txt", "a part of it ends with a dot or a blank"},
     };
-    for (const auto& row : rows) EXPECT_EQ(ovpkg::CheckEntryName(row.name), row.why) << Utf8(row.name);
+    for (const auto& row : rows) EXPECT_EQ(ovpkg::CheckEntryName(row.name), row.why) << Row(row.name);
 }
 
 }  // namespace
