@@ -13,14 +13,8 @@ namespace {
 
 using namespace ovtest;
 
-std::string Profile(const std::string& inf, const char* section, const char* key) {
-    char value[1024] = {};
-    const DWORD n = GetPrivateProfileStringA(section, key, "", value, sizeof value, inf.c_str());
-    return std::string(value, n);
-}
-
 std::vector<std::string> Keys(const std::string& inf, const char* section) {
-    const std::string all = Profile(inf, section, nullptr);  // names, each ended by a NUL
+    const std::string all = Ini(inf, section, nullptr, "");  // names, each ended by a NUL
     std::vector<std::string> keys;
     for (size_t at = 0; at < all.size(); at = all.find('\0', at) + 1) keys.push_back(all.c_str() + at);
     return keys;
@@ -33,39 +27,22 @@ std::string RegisteredText(const std::string& subKey) {  // a default value unde
     return value;
 }
 
-// A value of the file's version resource ("\\" the fixed part, or a string's path); null when absent.
-class VersionInfo {
-public:
-    explicit VersionInfo(const std::string& path) {
-        DWORD ignored = 0;
-        data_.resize(GetFileVersionInfoSizeA(path.c_str(), &ignored));
-        if (!data_.empty() && !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data_.size()), data_.data()))
-            data_.clear();
-    }
-    void* Query(const char* what) {
-        void* value = nullptr;
-        UINT length = 0;
-        return !data_.empty() && VerQueryValueA(data_.data(), what, &value, &length) ? value : nullptr;
-    }
-
-private:
-    std::vector<char> data_;
-};
-
-// "1,0,0,12" from the file's fixed version information, as the download's INF writes it.
-std::string FileVersionOf(const std::string& path) {
-    VersionInfo info(path);
-    const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(info.Query("\\"));
-    if (!fixed) return "";
+// A value of the file's version resource, empty when absent: a string by its path, or for "\\" the
+// fixed file version as the download's INF writes it ("1,0,0,12").
+std::string VersionOf(const std::string& path, const char* what = "\\") {
+    DWORD ignored = 0;
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    void* value = nullptr;
+    UINT length = 0;
+    if (data.empty() || !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueA(data.data(), what, &value, &length))
+        return "";
+    if (std::strcmp(what, "\\")) return static_cast<const char*>(value);
+    const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(value);
     return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "," + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
            "," + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "," + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
-
-std::string OriginalFilenameOf(const std::string& path) {
-    VersionInfo info(path);
-    const auto* name = static_cast<const char*>(info.Query("\\StringFileInfo\\040904B0\\OriginalFilename"));
-    return name ? name : "";
-}
+const char kOriginalFilename[] = "\\StringFileInfo\\040904B0\\OriginalFilename";
 
 bool SameText(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
 
@@ -90,22 +67,21 @@ TEST_F(CodeDownloadCabinet, InfNamesTheDllClassAndVersionAsTheRegisteredDll) {
     const std::vector<std::string> code = Keys(inf_, "Add.Code");
     std::string dll;  // the [Add.Code] entry the DLL's version resource names
     for (const std::string& name : code)
-        if (SameText(name, OriginalFilenameOf(registered))) dll = name;
-    ASSERT_FALSE(dll.empty()) << "[Add.Code] does not name " << OriginalFilenameOf(registered);
+        if (SameText(name, VersionOf(registered, kOriginalFilename))) dll = name;
+    ASSERT_FALSE(dll.empty()) << "[Add.Code] does not name " << VersionOf(registered, kOriginalFilename);
     const std::string inCab = out_ / dll;
     struct Row {
         const char* what;
         std::string inInf, expected;
     } rows[] = {
-        {"[Version] Signature", Profile(inf_, "Version", "Signature"), "$CHICAGO$"},
-        {"[Version] AdvancedINF", Profile(inf_, "Version", "AdvancedINF"), "2.0"},
-        {"the DLL's clsid: the registered class", Profile(inf_, dll.c_str(), "clsid"), clsid_},
-        {"the DLL's FileVersion: the registered DLL's", Profile(inf_, dll.c_str(), "FileVersion"),
-         FileVersionOf(registered)},
-        {"the DLL's FileVersion: the cabinet's DLL's", Profile(inf_, dll.c_str(), "FileVersion"),
-         FileVersionOf(inCab)},
-        {"the DLL comes from the cabinet", Profile(inf_, dll.c_str(), "file-win32-x86"), "thiscab"},
-        {"the browser registers the DLL", Profile(inf_, dll.c_str(), "RegisterServer"), "yes"},
+        {"[Version] Signature", Ini(inf_, "Version", "Signature", ""), "$CHICAGO$"},
+        {"[Version] AdvancedINF", Ini(inf_, "Version", "AdvancedINF", ""), "2.0"},
+        {"the DLL's clsid: the registered class", Ini(inf_, dll.c_str(), "clsid", ""), clsid_},
+        {"the DLL's FileVersion: the registered DLL's", Ini(inf_, dll.c_str(), "FileVersion", ""),
+         VersionOf(registered)},
+        {"the DLL's FileVersion: the cabinet's DLL's", Ini(inf_, dll.c_str(), "FileVersion", ""), VersionOf(inCab)},
+        {"the DLL comes from the cabinet", Ini(inf_, dll.c_str(), "file-win32-x86", ""), "thiscab"},
+        {"the browser registers the DLL", Ini(inf_, dll.c_str(), "RegisterServer", ""), "yes"},
     };
     for (const Row& row : rows) {
         EXPECT_FALSE(row.expected.empty()) << row.what;
@@ -118,9 +94,9 @@ TEST_F(CodeDownloadCabinet, InfNamesTheDllClassAndVersionAsTheRegisteredDll) {
     for (const std::string& name : code) {
         EXPECT_TRUE(PathExists(out_ / name)) << name << " is not in the cabinet";
         if (name == dll) continue;
-        EXPECT_FALSE(Profile(inf_, name.c_str(), "OVSRVDest").empty() &&
-                     Profile(inf_, name.c_str(), "OVPLWKSTNDest").empty() &&
-                     Profile(inf_, name.c_str(), "OVNWXWKSTNDest").empty())
+        EXPECT_FALSE(Ini(inf_, name.c_str(), "OVSRVDest", "").empty() &&
+                     Ini(inf_, name.c_str(), "OVPLWKSTNDest", "").empty() &&
+                     Ini(inf_, name.c_str(), "OVNWXWKSTNDest", "").empty())
             << name << " has no destination key";
     }
 }
@@ -135,7 +111,7 @@ TEST_F(CodeDownloadCabinet, PageObjectTagNamesTheCabinetsClassAndVersion) {
                                                       "OVCustInstSrv\\.cab#version=([^\"]+)\"")))
         << "no object tag with the cabinet as its code base";
     EXPECT_TRUE(SameText("{" + m[1].str() + "}", clsid_)) << m[1];
-    EXPECT_EQ(m[2].str(), Profile(inf_, "OVCustInstSrv.dll", "FileVersion"));
+    EXPECT_EQ(m[2].str(), Ini(inf_, "OVCustInstSrv.dll", "FileVersion", ""));
 }
 
 }  // namespace

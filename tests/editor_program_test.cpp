@@ -143,10 +143,6 @@ TEST(EditorProgramTest, TellsWhatIsMissing) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Names that open a device in any folder; a share or a Unix drive can hold such files, which the
 // platform makes only under their full "\\?\" name.
 const wchar_t* const kDevices[] = {L"aux.asl", L"PRN.asl", L"nul.asl", L"com1.asl", L"lpt1.asl", L"NUL .asl",
@@ -183,15 +179,7 @@ TEST(EditorProgramTest, ASaveThatFailsLeavesTheScriptAsItWas) {
         std::ofstream fill(filler, std::ios::binary);
         for (const std::string block(4096, 'f'); fill.write(block.data(), block.size());) {}
     }
-    auto files = [&] {
-        Items names;
-        WIN32_FIND_DATAA f;
-        ov::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &f));
-        for (bool more = !!find; more; more = FindNextFileA(find.Get(), &f))
-            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(f.cFileName);
-        return names;
-    };
-    const Items before = files();
+    const Items before = Below(folder);
     Editor editor(site);
     editor.Choose("Develop\\Z4Hello.asl");
     ASSERT_TRUE(Until([&] { return size_t(SendMessageA(editor.edit, WM_GETTEXTLENGTH, 0, 0)) == old.size(); }));
@@ -206,7 +194,7 @@ TEST(EditorProgramTest, ASaveThatFailsLeavesTheScriptAsItWas) {
         EXPECT_TRUE(Until([&] { return Text(editor.status).rfind(step.saved ? "Saved" : "Not saved", 0) == 0; }))
             << Text(editor.status);
         EXPECT_EQ(ReadFileText(script), step.saved ? changed : old);
-        EXPECT_EQ(files(), before);
+        EXPECT_EQ(Below(folder), before);
     }
     EXPECT_TRUE(editor.Close());
     DeleteFileA(filler.c_str());

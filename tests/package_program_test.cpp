@@ -16,7 +16,6 @@ using namespace ovtest;
 
 namespace {
 
-using Files = std::vector<std::string>;
 using Tree = std::vector<std::pair<std::string, std::string>>;
 const Files kScratch = {"dest dir", "io"};  // below the sandbox: the destination, caught output
 
@@ -43,23 +42,6 @@ void MakeTree(const std::string& root, const Tree& tree) {
             CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
         WriteFileText(path, text);
     }
-}
-
-// Every file and folder (with a backslash at its end) below root, sorted, but those skipped.
-Files Below(const std::string& root, const Files& skip = {}, const std::string& rel = "") {
-    Files out;
-    WIN32_FIND_DATAA f;
-    ov::UniqueFind find(FindFirstFileA((root + "\\" + rel + "*").c_str(), &f));
-    for (bool more = bool(find); more; more = FindNextFileA(find.Get(), &f)) {
-        const std::string name = rel + f.cFileName;
-        if (!strcmp(f.cFileName, ".") || !strcmp(f.cFileName, "..") || std::count(skip.begin(), skip.end(), name))
-            continue;
-        const bool folder = f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        out.push_back(folder ? name + "\\" : name);
-        for (const std::string& s : folder ? Below(root, skip, name + "\\") : Files()) out.push_back(s);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 struct Outcome {
@@ -89,12 +71,6 @@ Outcome Execute(std::string commandLine, const std::string& scratch) {
         GetExitCodeProcess(process.Get(), &code);
     }
     return {static_cast<int>(code), ReadFileText(scratch + ".out"), ReadFileText(scratch + ".err")};
-}
-
-std::string Ini(const std::string& path, const char* section, const char* key) {
-    char value[MAX_PATH] = {};
-    GetPrivateProfileStringA(section, key, "<none>", value, sizeof value, path.c_str());
-    return value;
 }
 
 class PackageProgramTest : public ::testing::Test {
@@ -205,17 +181,8 @@ TEST_F(PackageProgramTest, BuilderRefusesWhatCannotMakeAPackageAndWritesNothing)
 // server, where nothing is asked.
 TEST_F(PackageProgramTest, InstallMLScriptsInstallsABuiltPackageAndRecordsItsVersion) {
     ASSERT_EQ(Build("scripts 6.1", "", "\"Notes 6.1.txt\"").code, 0);
-    struct LocalPath {  // Init's local path, in the sandbox until the test ends
-        const char *key = "Software\\Orvanta", *name = "DOSInstallPath";
-        char old[MAX_PATH] = {};
-        DWORD size = sizeof old;
-        const bool had = !RegGetValueA(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ, nullptr, old, &size);
-        LSTATUS Set(const std::string& v) {
-            return RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, name, REG_SZ, v.c_str(), DWORD(v.size() + 1));
-        }
-        ~LocalPath() { had ? Set(old) : RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key, name); }
-    } local;
-    ASSERT_EQ(local.Set(sandbox / "local"), ERROR_SUCCESS);
+    RegistryValueGuard local{"Software\\Orvanta", "DOSInstallPath"};  // Init's local path, in the sandbox
+    ASSERT_TRUE(local.Set(sandbox / "local"));
     const std::string server = sandbox / "server";
     ov::ComPtr<IOVCustInst> control = CreateControl();
     ASSERT_EQ(control->SetScriptServer(ov::BStr(ovpkg::Widen(server).c_str()).Get()), S_OK);
@@ -291,16 +258,10 @@ const Fault kFaults[] = {
          t.to = std::string(drive) + "\\ovtest package";
      }},
     {"ParentPart", "unsafe", [](FaultTest& t) { t.Holding(L"..\\evil.txt"); }},
-    {"ParentPartInside", "unsafe", [](FaultTest& t) { t.Holding(L"sub\\..\\..\\..\\evil.txt"); }},
-    {"ForwardSlashes", "unsafe", [](FaultTest& t) { t.Holding(L"sub/../../evil.txt"); }},
     {"AbsoluteWithDrive", "unsafe", [](FaultTest& t) { t.Holding(L"C:\\ovtest-evil.txt"); }},
-    {"Rooted", "unsafe", [](FaultTest& t) { t.Holding(L"\\ovtest-evil.txt"); }},
-    {"DriveRelative", "unsafe", [](FaultTest& t) { t.Holding(L"C:ovtest-evil.txt"); }},
     {"TooLongForItsBuffer", "longer than", [](FaultTest& t) { t.Holding(std::wstring(240, L'n')); }},
-    // Windows takes these for devices: the bytes would go there and never reach the destination.
-    {"DeviceBlankBeforeExtension", "names a device", [](FaultTest& t) { t.Holding(L"NUL .txt"); }},
+    // One row for each reason the name rule gives; its own tables hold the names (PackageEntryName).
     {"DeviceInAFolderPart", "names a device", [](FaultTest& t) { t.Holding(L"sub\\AUX  .log\\x.txt"); }},
-    {"DeviceSuperscriptDigit", "names a device", [](FaultTest& t) { t.Holding(L"COM\u00B9.txt"); }},
     {"EmptyCabinet", "holds no files", [](FaultTest& t) { t.Empty(); }},
 };
 

@@ -90,16 +90,20 @@ protected:
         for (const std::string& r : Records()) out.push_back(r.substr(0, r.find(' ')));
         return out;
     }
-    std::string Ini(const std::string& path, const char* section, const char* key) const {
-        char value[MAX_PATH] = {};
-        GetPrivateProfileStringA(section, key, "<none>", value, MAX_PATH, path.c_str());
-        return value;
-    }
     // A server that has the scripting product already, with this version of a kind installed.
     void Installed(const char* version, const Kind& kind = kScripts) {
         ASSERT_EQ(control->Init(), S_OK);
         CreateDirectoryA(scripts.c_str(), nullptr);
         WritePrivateProfileStringA("Scripting", kind.versionKey.c_str(), version, orvan.c_str());
+    }
+
+    // Both editor packages, on a server whose AppsPath names another folder: the editor is still
+    // installed into, and started from, the one named "Apps".
+    void EditorServer() {
+        Package("MLEdit1.exe");
+        Package("MLEHelp1.exe");
+        ASSERT_EQ(control->Init(), S_OK);
+        WritePrivateProfileStringA("Applications", "AppsPath", "MyApps", orvan.c_str());
     }
 
     InstallSandbox sandbox;
@@ -375,11 +379,7 @@ TEST_F(PackageTest, AStaleMarkerCountsOnlyForTheStandardScriptsAndTheDevelopment
 }
 
 TEST_F(PackageTest, TheEditorIsInstalledFromItsTwoPackagesInOrderEachConfirmedByItsOwnMarker) {
-    Package("MLEdit1.exe");
-    Package("MLEHelp1.exe");
-    // AppsPath names another folder: the editor still goes to the one named "Apps".
-    ASSERT_EQ(control->Init(), S_OK);
-    WritePrivateProfileStringA("Applications", "AppsPath", "MyApps", orvan.c_str());
+    ASSERT_NO_FATAL_FAILURE(EditorServer());
     const std::string firstSee = pellar + "\\MLEdit1.exe", firstDest = sandbox / "local\\Pellar\\Apps",
                       secondSee = pellar + "\\MLEHelp1.exe", secondDest = server + "\\Help";
     const std::string first = firstSee + "  /auto " + firstDest, second = secondSee + "  /auto " + secondDest;
@@ -422,8 +422,7 @@ TEST_F(PackageTest, TheEditorIsInstalledFromItsTwoPackagesInOrderEachConfirmedBy
 }
 
 TEST_F(PackageTest, RunEditorInstallsFirstWhenTheRecordSaysNoThenFindsOrStartsTheEditor) {
-    Package("MLEdit1.exe");
-    Package("MLEHelp1.exe");
+    ASSERT_NO_FATAL_FAILURE(EditorServer());
     const std::string apps = sandbox / "local\\Pellar\\Apps", editor = apps + "\\seditor.exe";
     const std::string started = editor + " " + server + "\\Orvan.ini " + sandbox / "local\\Pellar\\Empxxx.ini";
     // A window of the editor's class, made here, stands for an editor that runs already.
@@ -432,9 +431,6 @@ TEST_F(PackageTest, RunEditorInstallsFirstWhenTheRecordSaysNoThenFindsOrStartsTh
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "ScriptFileWindow";
     RegisterClassA(&wc);
-    // AppsPath names another folder: the editor is still started from the one named "Apps".
-    ASSERT_EQ(control->Init(), S_OK);
-    WritePrivateProfileStringA("Applications", "AppsPath", "MyApps", orvan.c_str());
     CreateDirectoryA(apps.c_str(), nullptr);
     const std::string list = pellar + "\\OVMLEInstall.inf",
                       noRecord = "80040201 ORVAN_APP_NAME: ORVAN\r\nINSTALLED_KEY_NAME: UpdatedFromThisWorkstation\r\n"

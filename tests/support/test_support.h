@@ -116,6 +116,12 @@ inline bool WriteFileText(const std::string& path, const std::string& text) {
     return bool(std::ofstream(path, std::ios::binary | std::ios::trunc) << text);
 }
 
+// A value of an INI file, or the fallback; with no key, every name of the section, each ended by a NUL.
+inline std::string Ini(const std::string& path, const char* section, const char* key, const char* fallback = "<none>") {
+    char value[1024] = {};
+    return std::string(value, GetPrivateProfileStringA(section, key, fallback, value, sizeof value, path.c_str()));
+}
+
 inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 inline void RemoveTree(const std::string& path) {
@@ -130,6 +136,24 @@ inline void RemoveTree(const std::string& path) {
     }
     if (h != INVALID_HANDLE_VALUE) FindClose(h);
     RemoveDirectoryA(path.c_str());
+}
+
+using Files = std::vector<std::string>;
+// Every file and folder (with a backslash at its end) below root, sorted, but those skipped.
+inline Files Below(const std::string& root, const Files& skip = {}, const std::string& rel = "") {
+    Files out;
+    WIN32_FIND_DATAA f;
+    ov::UniqueFind find(FindFirstFileA((root + "\\" + rel + "*").c_str(), &f));
+    for (bool more = bool(find); more; more = FindNextFileA(find.Get(), &f)) {
+        const std::string name = rel + f.cFileName;
+        if (!strcmp(f.cFileName, ".") || !strcmp(f.cFileName, "..") || std::count(skip.begin(), skip.end(), name))
+            continue;
+        const bool folder = f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        out.push_back(folder ? name + "\\" : name);
+        for (const std::string& s : folder ? Below(root, skip, name + "\\") : Files()) out.push_back(s);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 // One value under HKEY_LOCAL_MACHINE, put back as it was (or removed) at the end; its key too
@@ -158,12 +182,12 @@ public:
     }
     RegistryValueGuard(const RegistryValueGuard&) = delete;
     RegistryValueGuard& operator=(const RegistryValueGuard&) = delete;
-    void Set(const std::string& value) { SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1)); }
-    void SetBytes(const void* data, DWORD size, DWORD type = REG_SZ) {
+    bool Set(const std::string& value) { return SetBytes(value.c_str(), static_cast<DWORD>(value.size() + 1)); }
+    bool SetBytes(const void* data, DWORD size, DWORD type = REG_SZ) {
         ov::RegKey key;
-        if (!RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
-                             nullptr))
-            RegSetValueExA(key.Get(), name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+        return !RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                                nullptr) &&
+               !RegSetValueExA(key.Get(), name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     }
     void Remove() {
         ov::RegKey key;
