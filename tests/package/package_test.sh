@@ -17,11 +17,8 @@ wineserver -p 2>/dev/null
 wineboot </dev/null >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null' EXIT
 
-failures=0
-row() {  # row NAME COMMAND...: runs the check and names it
-    local name="$1"; shift
-    if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
+source "${BASH_SOURCE%/*}/../support/rows.sh"
+row_fd=1  # what a failing check says stays in the output
 win() { winepath -w "$1"; }
 drive_c="$WINEPREFIX/drive_c"
 dir64="$drive_c/Program Files/Orvanta/OVCustInstSrv"
@@ -82,7 +79,6 @@ run_script() {  # run_script CSCRIPT MODULE-PATH: the control as the package lef
     echo "$out" | grep -v '^PASS$' | sed 's/^/     /'
     [ "$(echo "$out" | tail -n 1)" = PASS ]
 }
-same_files() { cmp -s "$1" "$2"; }
 workstation_files() {  # checksums of what belongs to the workstation
     (cd "$drive_c/OVPkg" && find . -type f | LC_ALL=C sort | xargs -d '\n' md5sum)
 }
@@ -93,9 +89,9 @@ none_left() { [ -z "$(registry 64)" ] && [ -z "$(registry 32)" ]; }
 echo "install: msiexec /i $(basename "$OV_MSI") INSTALLPATH DOSINSTALLPATH QUIETUI=1"
 row "msiexec /i exits 0" msiexec install /i "$(win "$OV_MSI")" "INSTALLPATH=$install" "DOSINSTALLPATH=$dos" QUIETUI=1
 row "install log: no action failed" log_clean install
-row "x64 module in the 64-bit Program Files" same_files "$OV_X64_DLL" "$dir64/OVCustInstSrv.dll"
-row "x86 module in the 32-bit Program Files" same_files "$OV_X86_DLL" "$dir86/OVCustInstSrv.dll"
-row "ovlog.exe beside the x64 module" same_files "$OV_OVLOG" "$dir64/ovlog.exe"
+row "x64 module in the 64-bit Program Files" cmp -s "$OV_X64_DLL" "$dir64/OVCustInstSrv.dll"
+row "x86 module in the 32-bit Program Files" cmp -s "$OV_X86_DLL" "$dir86/OVCustInstSrv.dll"
+row "ovlog.exe beside the x64 module" cmp -s "$OV_OVLOG" "$dir64/ovlog.exe"
 row "settings in both views" settings_are "$install" "$dos" 0x1
 row "install path folder created" test -d "$drive_c/OVPkg/Orvanta"
 registry 64 >"$work/installed-64.txt"
@@ -111,8 +107,8 @@ fi
 rm -f "$dir64/OVCustInstSrv.dll" "$dir86/OVCustInstSrv.dll"
 row "repair (REINSTALL=ALL REINSTALLMODE=amus) exits 0" msiexec repair /i "$(win "$OV_MSI")" REINSTALL=ALL REINSTALLMODE=amus
 row "repair log: no action failed" log_clean repair
-row "repair restores the x64 module" same_files "$OV_X64_DLL" "$dir64/OVCustInstSrv.dll"
-row "repair restores the x86 module" same_files "$OV_X86_DLL" "$dir86/OVCustInstSrv.dll"
+row "repair restores the x64 module" cmp -s "$OV_X64_DLL" "$dir64/OVCustInstSrv.dll"
+row "repair restores the x86 module" cmp -s "$OV_X86_DLL" "$dir86/OVCustInstSrv.dll"
 row "repair without the properties keeps the settings" settings_are "$install" "$dos" 0x1
 
 workstation_files >"$work/workstation-before.txt"
@@ -174,7 +170,7 @@ workstation_files >"$work/workstation-before.txt"
 row "upgrade exits 0" msiexec upgrade /i "$(win "$OV_MSI")"
 row "upgrade log: no action failed" log_clean upgrade
 row "upgrade leaves one product, the new version" test "$(products)" = "$(python3 "$OV_MAKE_PACKAGE" --print-product-version)"
-row "upgrade puts the new x64 module in place" same_files "$OV_X64_DLL" "$dir64/OVCustInstSrv.dll"
+row "upgrade puts the new x64 module in place" cmp -s "$OV_X64_DLL" "$dir64/OVCustInstSrv.dll"
 row "upgrade keeps the workstation's files" cmp -s "$work/workstation-before.txt" <(workstation_files)
 row "upgrade keeps the settings" settings_are "$install" "$dos" 0x1
 row "the older package refuses to install over the newer" fails msiexec downgrade /i "$(win "$old_msi")"
@@ -182,5 +178,4 @@ row "after that the newer product is still the one" test "$(products)" = "$(pyth
 row "the upgraded product uninstalls" msiexec final /x "$(win "$OV_MSI")"
 row "nothing registered after it" none_left
 
-echo "$failures failed checks"
-[ "$failures" -eq 0 ]
+rows_end

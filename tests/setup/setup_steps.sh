@@ -11,11 +11,7 @@ root='C:\ovtest\setup-steps'
 root_unix="$WINEPREFIX/drive_c/ovtest/setup-steps"
 key='HKLM\SOFTWARE\Orvanta'
 work="$(mktemp -d)"
-failures=0
-row() {  # row <name> <command...>: the command must succeed
-    local name="$1"; shift
-    if "$@" >/dev/null 2>&1; then echo "ok    $name"; else echo "FAIL  $name"; failures=$((failures + 1)); fi
-}
+source "${BASH_SOURCE%/*}/../support/rows.sh"
 printed() { grep -qF -- "$1" <<<"$out"; }
 step() {  # runs setup.wsf with the arguments: its output in $out, its exit code in $rc
     # Through a file: the editor that a step starts keeps the output open.
@@ -92,5 +88,4 @@ step /step:editor
 row "editor: S_OK" test "$rc" -eq 0
 row "editor: the editor's window was open" wine "$root_unix/Local/Pellar/Apps/seditor.exe" /close
 
-echo "$failures failing rows"
-[ "$failures" -eq 0 ]
+rows_end

@@ -4,11 +4,7 @@
 set -uo pipefail
 build="$1" signed="$2"
 cert="$build/signing/test-certificate.pem"
-failures=0
-row() {  # row <name> <command...>: the command must succeed
-    local name="$1"; shift
-    if "$@" >/dev/null 2>&1; then echo "ok    $name"; else echo "FAIL  $name"; failures=$((failures + 1)); fi
-}
+source "${BASH_SOURCE%/*}/../support/rows.sh"
 verifies() { osslsigncode verify -CAfile "$cert" -in "$1"; }
 fails_to_verify() { ! verifies "$1"; }
 
@@ -61,5 +57,4 @@ serves() {
 row "the signed DLL registers" wine regsvr32 /s "$signed_dll"
 row "the class is served from the signed DLL" serves "$signed_dll"
 wine regsvr32 /s "$(winepath -w "$build/bin/OVCustInstSrv.dll")"
-echo "$failures failing rows"
-[ "$failures" -eq 0 ]
+rows_end
