@@ -9,7 +9,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 dll="$1" cab="$2"
 clsid=$(awk '/uuid\(/ { match($0, /uuid\([^)]*\)/); id = substr($0, RSTART + 5, RLENGTH - 6) }
              /coclass[ \t]+OVCustInst([^A-Za-z0-9_]|$)/ { print "{" toupper(id) "}"; exit }' "$root/src/server/OVCustInstSrv.idl")
-version=$(sed -n 's/^[[:space:]]*FILEVERSION[[:space:]]*//p' "$root/src/server/OVCustInstSrv.rc" | tr -d ' \r')
+# The version as the Windows Installer package reads it from the resource script, with commas.
+version=$(python3 "$root/packaging/make_package.py" --print-version | tr . ,)
 [[ "$clsid" =~ ^\{[0-9A-F-]{36}\}$ && "$version" =~ ^[0-9]+,[0-9]+,[0-9]+,[0-9]+$ ]] ||
     { echo "cabinet: cannot read the class id ($clsid) or the file version ($version)" >&2; exit 1; }
 
